@@ -34,6 +34,14 @@ std::string quote(const char* p, const char* end) {
     return text;
 }
 
+std::string too_long() {
+    return "number longer than " + std::to_string(max_number_length) + " bytes";
+}
+
+std::string counted(std::int32_t n, const char* noun) {
+    return std::to_string(n) + ' ' + noun + (n == 1 ? "" : "s");
+}
+
 }  // namespace
 
 mean_result average_values(int fd, std::int32_t line_count) {
@@ -55,8 +63,7 @@ mean_result average_values(int fd, std::int32_t line_count) {
                 if (parse_number(p, end, ignored) == p) {
                     return {0.0, line, "expected a number, found " + quote(p, end)};
                 }
-                return {0.0, line,
-                        "number longer than " + std::to_string(max_number_length) + " bytes"};
+                return {0.0, line, too_long()};
             }
             std::memmove(buffer, p, tail);
             p = buffer;
@@ -82,14 +89,15 @@ mean_result average_values(int fd, std::int32_t line_count) {
             double value;
             const char* next = parse_number(p, whole, value);
             if (next == p) return {0.0, line, "expected a number, found " + quote(p, end)};
+            if (static_cast<std::size_t>(next - p) > max_number_length) {
+                return {0.0, line, too_long()};
+            }
             total = value + total;
             ++index;
             p = next;
         }
         if (index < line_count && at_end) {
-            return {0.0, 0,
-                    std::to_string(line_count) + " lines but only " + std::to_string(index) +
-                        (index == 1 ? " number" : " numbers")};
+            return {0.0, 0, counted(line_count, "line") + " but only " + counted(index, "number")};
         }
     }
     return {total / static_cast<double>(line_count), 0, {}};

@@ -1,0 +1,164 @@
+// The built tool, run on real files: standard output, standard error, exit status and the
+// result file's bytes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <string>
+
+#include "run_tool.hpp"
+
+namespace {
+
+struct data_case {
+    std::string content;
+    int status;
+    std::string out;
+    std::string result;
+    std::string err;
+};
+
+class DataFiles : public testing::TestWithParam<data_case> {};
+
+TEST_P(DataFiles, GiveCountResultAndMessages) {
+    const data_case& c = GetParam();
+    const scratch_dir dir;
+    write_file(dir.path("data.txt"), c.content);
+    write_file(dir.path("result.txt"), "an old result that must not survive\n");
+    const tool_run run = run_tool({"data.txt", "result.txt"}, dir.root());
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(read_file(dir.path("result.txt")), c.result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Defined, DataFiles,
+                         testing::Values(data_case{"1\n2\n3\n", 0, "3\n", "2.000000\n", ""},
+                                         data_case{"1\n1\n0\n", 0, "3\n", "0.666667\n", ""},
+                                         data_case{"1\n2\n3", 0, "2\n", "1.500000\n", ""},
+                                         data_case{"1 2\n3 4\n", 0, "2\n", "1.500000\n", ""},
+                                         data_case{"-0\n", 0, "1\n", "0.000000\n", ""},
+                                         data_case{"1e3\r\n-2.5E2\r\n", 0, "2\n", "375.000000\n",
+                                                   ""},
+                                         data_case{"", 0, "0\n", "-nan\n", ""},
+                                         data_case{"no newline", 0, "0\n", "-nan\n", ""},
+                                         data_case{"1e308\n1e308\n", 0, "2\n", "inf\n", ""}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, DataFiles,
+    testing::Values(
+        data_case{"1\n2\nthree\n", 1, "3\n", "",
+                  "mean: data.txt:3: expected a number, found \"three\"\n"},
+        data_case{"1\n-\n", 1, "2\n", "", "mean: data.txt:2: expected a number, found \"-\"\n"},
+        data_case{"0x\n", 1, "1\n", "", "mean: data.txt:1: expected a number, found \"0x\"\n"},
+        data_case{"1\n2\n\n", 1, "3\n", "", "mean: data.txt: 3 lines but only 2 numbers\n"},
+        data_case{"\n\n", 1, "2\n", "", "mean: data.txt: 2 lines but only 0 numbers\n"}));
+
+TEST(Usage, FewerThanTwoArgumentsPrintUsage) {
+    const scratch_dir dir;
+    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"data.txt"}}) {
+        const tool_run run = run_tool(args, dir.root());
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "usage: mean DATA-FILE RESULT-FILE\n");
+    }
+}
+
+TEST(Usage, ExtraArgumentsAndHyphensAreOrdinary) {
+    const scratch_dir dir;
+    write_file(dir.path("-"), "1\n2\n");
+    const tool_run run = run_tool({"-", "--", "-x", "more"}, dir.root());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "2\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(read_file(dir.path("--")), "1.500000\n");
+}
+
+// Data paths that cannot be read: a message, no count, and the result path left alone.
+struct unreadable_case {
+    std::string data;
+    std::string err;
+};
+
+class UnreadableData : public testing::TestWithParam<unreadable_case> {};
+
+TEST_P(UnreadableData, LeavesResultAlone) {
+    const scratch_dir dir;
+    ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir(dir.path("dir").c_str(), 0700), 0);
+    write_file(dir.path("result.txt"), "kept\n");
+    const tool_run run = run_tool({GetParam().data, "result.txt"}, dir.root(), "", 5);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, GetParam().err);
+    EXPECT_EQ(read_file(dir.path("result.txt")), "kept\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, UnreadableData,
+    testing::Values(unreadable_case{"missing.txt",
+                                    "mean: missing.txt: No such file or directory\n"},
+                    unreadable_case{"dir", "mean: dir: Is a directory\n"},
+                    unreadable_case{"fifo",
+                                    "mean: fifo: is a pipe or socket; the data file must "
+                                    "be a file that can be read twice\n"}));
+
+TEST(SameFile, EverySpellingOfTheDataFileIsRefused) {
+    const scratch_dir dir;
+    const std::string data = "1\n2\n";
+    write_file(dir.path("data.txt"), data);
+    ASSERT_EQ(::link(dir.path("data.txt").c_str(), dir.path("hard").c_str()), 0);
+    ASSERT_EQ(::symlink("data.txt", dir.path("soft").c_str()), 0);
+    for (const std::string& result :
+         std::vector<std::string>{"data.txt", "./data.txt", dir.path("data.txt"), "hard", "soft"}) {
+        const tool_run run = run_tool({"data.txt", result}, dir.root());
+        EXPECT_EQ(run.status, 1) << result;
+        EXPECT_EQ(run.out, "") << result;
+        EXPECT_EQ(run.err, "mean: " + result + ": is the data file; refusing to overwrite it\n");
+        EXPECT_EQ(read_file(dir.path("data.txt")), data) << result;
+    }
+}
+
+TEST(Output, FailedWritesAreReported) {
+    const scratch_dir dir;
+    write_file(dir.path("data.txt"), "1\n2\n3\n");
+
+    const tool_run full_result = run_tool({"data.txt", "/dev/full"}, dir.root());
+    EXPECT_EQ(full_result.status, 1);
+    EXPECT_EQ(full_result.out, "3\n");
+    EXPECT_EQ(full_result.err, "mean: /dev/full: No space left on device\n");
+
+    const tool_run no_dir = run_tool({"data.txt", "no/such/result.txt"}, dir.root());
+    EXPECT_EQ(no_dir.status, 1);
+    EXPECT_EQ(no_dir.err, "mean: no/such/result.txt: No such file or directory\n");
+
+    // A count that cannot be reported stops the run before the result file is touched.
+    const tool_run full_out = run_tool({"data.txt", "result.txt"}, dir.root(), "/dev/full");
+    EXPECT_EQ(full_out.status, 1);
+    EXPECT_EQ(full_out.err, "mean: standard output: No space left on device\n");
+    EXPECT_EQ(read_file(dir.path("result.txt")), "<missing>");
+}
+
+TEST(Output, NewResultFileModeFollowsUmask) {
+    const scratch_dir dir;
+    write_file(dir.path("data.txt"), "1\n");
+    for (const mode_t mask : {0000, 0022, 0077}) {
+        const std::string result = "result-" + std::to_string(mask) + ".txt";
+        const mode_t old = ::umask(mask);
+        const tool_run run = run_tool({"data.txt", result}, dir.root());
+        ::umask(old);
+        ASSERT_EQ(run.status, 0) << run.err;
+        struct stat info {};
+        ASSERT_EQ(::stat(dir.path(result).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+    }
+}
+
+TEST(Output, CharacterDevicesAreFiles) {
+    const scratch_dir dir;
+    const tool_run run = run_tool({"/dev/null", "result.txt"}, dir.root());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "0\n");
+    EXPECT_EQ(read_file(dir.path("result.txt")), "-nan\n");
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+// The counting pass, the mean pass and the result line, over in-memory files.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "file.hpp"
+#include "line_count.hpp"
+#include "mean.hpp"
+
+namespace {
+
+// An anonymous in-memory file holding `content`, positioned at its start.
+mean::unique_fd memory_file(const std::string& content) {
+    mean::unique_fd fd(::memfd_create("data", 0));
+    EXPECT_TRUE(fd);
+    EXPECT_EQ(mean::write_all(fd.get(), content.data(), content.size()), 0);
+    EXPECT_EQ(::lseek(fd.get(), 0, SEEK_SET), 0);
+    return fd;
+}
+
+std::string file_text(int fd) {
+    std::string text(4096, '\0');
+    const ssize_t got = ::pread(fd, text.data(), text.size(), 0);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
+std::string repeat(const std::string& piece, std::size_t times) {
+    std::string text;
+    while (times-- != 0)
+        text += piece;
+    return text;
+}
+
+struct count_case {
+    std::string content;
+    std::int32_t lines;
+};
+
+class CountLines : public testing::TestWithParam<count_case> {};
+
+TEST_P(CountLines, CountsNewlineBytes) {
+    const auto fd = memory_file(GetParam().content);
+    const mean::count_result result = mean::count_lines(fd.get());
+    EXPECT_EQ(result.error, "");
+    EXPECT_EQ(result.lines, GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CountLines,
+    testing::Values(count_case{"", 0}, count_case{"1\n2\n3\n", 3}, count_case{"1\n2\n3", 2},
+                    count_case{"1\r\n2\r\n", 2}, count_case{"\n\n\n", 3},
+                    count_case{"one\ntwo\n", 2}, count_case{std::string("\n\0\n", 3), 2},
+                    // Past the vector kernel's 63-round lanes and across read blocks.
+                    count_case{repeat("\n", 64 * 63 * 3 + 17), 64 * 63 * 3 + 17},
+                    count_case{repeat("12345678\n", 100000), 100000}));
+
+TEST(CountLinesErrors, ReportsAFailedRead) {
+    const mean::count_result result = mean::count_lines(-1);
+    EXPECT_EQ(result.error, "Bad file descriptor");
+}
+
+struct mean_case {
+    std::string content;
+    std::int32_t lines;
+    std::string result;  // the result line, or the error
+    std::int64_t error_line = 0;
+};
+
+class AverageValues : public testing::TestWithParam<mean_case> {};
+
+TEST_P(AverageValues, ReadsLineCountNumbersInFileOrder) {
+    const mean_case& c = GetParam();
+    const auto data = memory_file(c.content);
+    const mean::mean_result mean = mean::average_values(data.get(), c.lines);
+    if (!mean.error.empty()) {
+        EXPECT_EQ(mean.error, c.result);
+        EXPECT_EQ(mean.line, c.error_line);
+        return;
+    }
+    const auto result = memory_file("");
+    ASSERT_EQ(mean::write_result(result.get(), mean.mean), 0);
+    EXPECT_EQ(file_text(result.get()), c.result);
+}
+
+const std::string long_number = "1." + std::string(65534, '0');  // 65536 bytes
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, AverageValues,
+    testing::Values(
+        mean_case{"1\n2\n3\n", 3, "2.000000\n"}, mean_case{"1.5\n2.5\n", 2, "2.000000\n"},
+        mean_case{"1\n2\n", 2, "1.500000\n"}, mean_case{"1\n1\n0\n", 3, "0.666667\n"},
+        mean_case{"1\n2\n3", 2, "1.500000\n"}, mean_case{"1 2\n3 4\n", 2, "1.500000\n"},
+        mean_case{"-0\n", 1, "0.000000\n"}, mean_case{"1e3\n-2.5E2\n", 2, "375.000000\n"},
+        mean_case{"", 0, "-nan\n"}, mean_case{"1e308\n1e308\n", 2, "inf\n"},
+        mean_case{"-1e308\n-1e308\n", 2, "-inf\n"}, mean_case{"inf\n-inf\n", 2, "-nan\n"},
+        mean_case{"nan\n", 1, "nan\n"}, mean_case{"1\r\n2\r\n", 2, "1.500000\n"},
+        mean_case{"1e20\n", 1, "100000000000000000000.000000\n"},
+        mean_case{"0.1\n0.2\n0.3\n", 3, "0.200000\n"},
+        mean_case{"0x1p-1\n0X1.8P1\n", 2, "1.750000\n"},
+        mean_case{" \t+1\n\v\f2 \n", 2, "1.500000\n"},
+        // A number cut by the end of a read is read whole, up to 64 KiB.
+        mean_case{repeat("1\n", 131071) + long_number + "\n", 131072, "1.000000\n"},
+        mean_case{repeat("1\n", 131071) + "x" + long_number + "\n", 131072,
+                  "expected a number, found \"x1.00000000000000000000000000000\"...", 131072},
+        mean_case{repeat("1\n", 131071) + "1" + long_number + "\n", 131072,
+                  "number longer than 65536 bytes", 131072},
+        mean_case{"1\n" + long_number + "0\n", 2, "number longer than 65536 bytes", 2},
+        mean_case{repeat("1\n", 131071) + std::string(300000, '7'), 131072,
+                  "number longer than 65536 bytes", 131072},
+        mean_case{repeat("1\n", 131071) + "x" + std::string(300000, '7'), 131072,
+                  "expected a number, found \"x7777777777777777777777777777777\"...", 131072},
+        // Where a number is due and none is found.
+        mean_case{"1\n2\nthree\n", 3, "expected a number, found \"three\"", 3},
+        mean_case{"1,5\n", 1, "expected a number, found \"1,5\"", 1},
+        mean_case{"1\n\n\n1e5x\n", 2, "expected a number, found \"1e5x\"", 4},
+        mean_case{"nan(12)\n", 1, "expected a number, found \"nan(12)\"", 1},
+        mean_case{"\xEF\xBB\xBF"
+                  "1\n",
+                  1, "expected a number, found \"\\xEF\\xBB\\xBF1\"", 1},
+        mean_case{std::string("\0\n", 2), 1, "expected a number, found \"\\x00\"", 1},
+        mean_case{"\"q\\\n", 1, "expected a number, found \"\\\"q\\\\\"", 1},
+        mean_case{"1\n2\n\n", 3, "3 lines but only 2 numbers"},
+        mean_case{"1\n \n", 2, "2 lines but only 1 number"},
+        mean_case{"\n", 1, "1 line but only 0 numbers"}));
+
+TEST(WriteResult, ReportsAFailedWrite) {
+    mean::unique_fd full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+    ASSERT_TRUE(full);
+    EXPECT_EQ(mean::write_result(full.get(), 1.0), ENOSPC);
+}
+
+}  // namespace
