@@ -31,6 +31,12 @@ int unique_fd::close() noexcept {
     return result == 0 ? 0 : errno;
 }
 
+page_buffer make_page_buffer(std::size_t size) {
+    page_buffer buffer(static_cast<char*>(std::aligned_alloc(4096, size)));
+    if (!buffer) throw std::bad_alloc();
+    return buffer;
+}
+
 ssize_t read_some(int fd, char* buffer, std::size_t size) noexcept {
     for (;;) {
         const ssize_t got = ::read(fd, buffer, size);

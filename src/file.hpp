@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 #include <cstddef>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace mean {
@@ -30,6 +32,16 @@ class unique_fd {
   private:
     int fd_ = -1;
 };
+
+struct free_deleter {
+    void operator()(char* p) const noexcept { std::free(p); }
+};
+using page_buffer = std::unique_ptr<char[], free_deleter>;
+
+// A buffer of `size` bytes (a multiple of 4096) that starts on a page boundary. The kernel
+// copies into a page-aligned buffer several times faster than into one that is not aligned to
+// a cache line, so every read of the data file lands on such a boundary.
+page_buffer make_page_buffer(std::size_t size);
 
 // read(2) that retries on EINTR: the byte count, 0 at end of input, -1 with errno set.
 ssize_t read_some(int fd, char* buffer, std::size_t size) noexcept;

@@ -2,7 +2,6 @@
 
 #include <emmintrin.h>
 #include <cerrno>
-#include <memory>
 
 #include "file.hpp"
 
@@ -35,7 +34,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 }
 
 count_result count_lines(int fd) {
-    const std::unique_ptr<char[]> buffer(new char[read_block]);
+    const page_buffer buffer = make_page_buffer(read_block);
     std::uint64_t lines = 0;
     for (;;) {
         const ssize_t got = read_some(fd, buffer.get(), read_block);

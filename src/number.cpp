@@ -1,5 +1,6 @@
 #include "number.hpp"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -27,14 +28,6 @@ constexpr bool eight_digits(std::uint64_t v) noexcept {
            0x3333333333333333;
 }
 
-// How many decimal digits v has; 0 for 0.
-constexpr int decimal_digits(std::uint64_t v) noexcept {
-    int n = 0;
-    for (; v != 0; v /= 10)
-        ++n;
-    return n;
-}
-
 // The value of eight ASCII digits loaded little-endian (first digit in the low byte).
 constexpr std::uint32_t eight_digits_value(std::uint64_t v) noexcept {
     v -= 0x3030303030303030;
@@ -45,58 +38,68 @@ constexpr std::uint32_t eight_digits_value(std::uint64_t v) noexcept {
     return static_cast<std::uint32_t>(v);
 }
 
-std::uint64_t load8(const char* p) noexcept {
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
 // strtod on a copy of [first, last), which the caller has checked is a whole number.
 double strtod_copy(const char* first, const char* last) {
     const std::string text(first, last);
     return std::strtod(text.c_str(), nullptr);
 }
 
-// The correctly rounded w × 10^e, for 0 < w < 2^64 and -22 <= e <= 22, in exact integer
-// arithmetic: 10^e = 5^e × 2^e, and 5^22 < 2^52, so a product fits in 128 bits and a quotient
-// carries at least 75 bits plus a sticky bit for the remainder.
-double scale_exact(std::uint64_t w, int e) noexcept {
-    constexpr std::uint64_t pow5[23] = {1ULL,
-                                        5ULL,
-                                        25ULL,
-                                        125ULL,
-                                        625ULL,
-                                        3125ULL,
-                                        15625ULL,
-                                        78125ULL,
-                                        390625ULL,
-                                        1953125ULL,
-                                        9765625ULL,
-                                        48828125ULL,
-                                        244140625ULL,
-                                        1220703125ULL,
-                                        6103515625ULL,
-                                        30517578125ULL,
-                                        152587890625ULL,
-                                        762939453125ULL,
-                                        3814697265625ULL,
-                                        19073486328125ULL,
-                                        95367431640625ULL,
-                                        476837158203125ULL,
-                                        2384185791015625ULL};
-    u128 n;
-    int binary_exponent;  // the value is (n + fraction) × 2^binary_exponent
-    bool sticky = false;  // the fraction is not zero
-    if (e >= 0) {
-        n = static_cast<u128>(w) * pow5[e];
-        binary_exponent = e;
-    } else {
-        const int shift = 64 + std::countl_zero(w);
-        const u128 numerator = static_cast<u128>(w) << shift;
-        n = numerator / pow5[-e];
-        sticky = numerator % pow5[-e] != 0;
-        binary_exponent = e - shift;
+constexpr std::uint64_t pow5[23] = {1,
+                                    5,
+                                    25,
+                                    125,
+                                    625,
+                                    3125,
+                                    15625,
+                                    78125,
+                                    390625,
+                                    1953125,
+                                    9765625,
+                                    48828125,
+                                    244140625,
+                                    1220703125,
+                                    6103515625,
+                                    30517578125,
+                                    152587890625,
+                                    762939453125,
+                                    3814697265625,
+                                    19073486328125,
+                                    95367431640625,
+                                    476837158203125,
+                                    2384185791015625};
+
+// 1 / 5^k, truncated to 128 bits: r × 2^-(128 + t) with 2^127 <= r < 2^128, t = floor(log2 5^k).
+struct reciprocal {
+    u128 r;
+    int t;
+};
+
+constexpr reciprocal make_reciprocal(std::uint64_t d) {
+    const int t = 63 - std::countl_zero(d);
+    // Long division of 2^(128 + t) by d, one bit at a time; the quotient is below 2^128.
+    u128 q = 0;
+    std::uint64_t remainder = 1;
+    for (int bit = 0; bit < 128 + t; ++bit) {
+        remainder <<= 1;
+        q <<= 1;
+        if (remainder >= d) {
+            remainder -= d;
+            q |= 1;
+        }
     }
+    return {q, t};
+}
+
+constexpr auto reciprocals = [] {
+    std::array<reciprocal, 23> table{};
+    for (std::size_t k = 1; k < table.size(); ++k)
+        table[k] = make_reciprocal(pow5[k]);
+    return table;
+}();
+
+// The nearest double to (n + fraction) × 2^binary_exponent, ties to even, where n != 0, the
+// fraction lies in [0, 1) and `sticky` tells whether it is above 0. The result must be normal.
+double round_to_double(u128 n, int binary_exponent, bool sticky) noexcept {
     const auto high = static_cast<std::uint64_t>(n >> 64);
     const int zeros =
         high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(static_cast<std::uint64_t>(n));
@@ -107,13 +110,77 @@ double scale_exact(std::uint64_t w, int e) noexcept {
     std::uint64_t m = top >> 11;  // 53 bits, the leading one included
     if (((top >> 10) & 1) != 0 && (rest || (m & 1) != 0)) ++m;
     // m × 2^(binary_exponent + 75), with the leading one at bit 52 of m.
-    std::uint64_t biased = static_cast<std::uint64_t>(binary_exponent + 75 + 1075);
+    auto biased = static_cast<std::uint64_t>(binary_exponent + 75 + 1075);
     if (m >> 53 != 0) {
         m >>= 1;
         ++biased;
     }
     return std::bit_cast<double>((biased << 52) | (m & ((std::uint64_t{1} << 52) - 1)));
 }
+
+// The correctly rounded w × 2^-k / 5^k, 1 <= k <= 22, by one exact division.
+double divide_exact(std::uint64_t w, int k) noexcept {
+    // Both operands normalized, the numerator's top bit at 126 and the divisor's at 63:
+    // the quotient has 63 or 64 bits and fits one 128-by-64-bit division.
+    const int w_shift = std::countl_zero(w);
+    const int d_shift = std::countl_zero(pow5[k]);
+    const std::uint64_t divisor = pow5[k] << d_shift;
+    const std::uint64_t high = (w << w_shift) >> 1;
+    const std::uint64_t low = (w << w_shift) << 63;
+    std::uint64_t quotient;
+    std::uint64_t remainder;
+#if defined(__x86_64__)
+    __asm__("divq %4" : "=a"(quotient), "=d"(remainder) : "a"(low), "d"(high), "rm"(divisor));
+#else
+    const u128 numerator = (static_cast<u128>(high) << 64) | low;
+    quotient = static_cast<std::uint64_t>(numerator / divisor);
+    remainder = static_cast<std::uint64_t>(numerator % divisor);
+#endif
+    // w × 2^-k / 5^k = (quotient + fraction) × 2^(d_shift - w_shift - 63 - k)
+    return round_to_double(quotient, d_shift - w_shift - 63 - k, remainder != 0);
+}
+
+// The correctly rounded w × 10^e, for 0 < w < 2^64 and -22 <= e <= 22, in integer
+// arithmetic: 10^e = 5^e × 2^e, and 5^22 < 2^52, so a product fits in 128 bits.
+}  // namespace
+
+double detail::scale_exact(std::uint64_t w, int e) noexcept {
+    if (e >= 0) return round_to_double(static_cast<u128>(w) * pow5[e], e, false);
+    const int k = -e;
+    // w / 5^k through the truncated reciprocal: the 128-bit head u of the 192-bit product
+    // W × r falls short of the true W / 5^k (in the same units) by less than 2. That decides
+    // the rounding unless the bits below the 53 kept lie within 2 of the halfway point or of
+    // the next unit; then the exact division decides.
+    const int w_shift = std::countl_zero(w);
+    const std::uint64_t big_w = w << w_shift;
+    const reciprocal& inverse = reciprocals[static_cast<std::size_t>(k)];
+    const u128 low = static_cast<u128>(big_w) * static_cast<std::uint64_t>(inverse.r);
+    const u128 u =
+        static_cast<u128>(big_w) * static_cast<std::uint64_t>(inverse.r >> 64) + (low >> 64);
+    // u has its top bit at 127 or 126; it keeps 53 bits and drops `64 + shift` below them.
+    // Written without branches on the data: the rounding goes either way at random.
+    const auto high = static_cast<std::uint64_t>(u >> 64);
+    const auto rest_low = static_cast<std::uint64_t>(u);
+    const int top = static_cast<int>(high >> 63);
+    const int shift = 10 + top;
+    const std::uint64_t m = high >> shift;
+    const std::uint64_t rest_high = high & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half_high = std::uint64_t{1} << (shift - 1);
+    // Too close to call: the dropped bits are half a unit or one below, or the unit less 1 or 2.
+    const bool near_half = (rest_high == half_high && rest_low == 0) ||
+                           (rest_high == half_high - 1 && rest_low == ~std::uint64_t{0});
+    const bool near_unit =
+        rest_high == (std::uint64_t{1} << shift) - 1 && rest_low >= ~std::uint64_t{1};
+    if (near_half || near_unit) return divide_exact(w, k);
+    const std::uint64_t up = (rest_high > half_high) | ((rest_high == half_high) & (rest_low != 0));
+    // value = u × 2^(64 - 128 - t - w_shift - k), the leading one of m in bit 52. Rounding up
+    // to 2^53 carries into the exponent field, which is what it should do.
+    const auto biased =
+        static_cast<std::uint64_t>(64 + shift - 64 - inverse.t - w_shift - k + 1075);
+    return std::bit_cast<double>(((biased - 1) << 52) + m + up);
+}
+
+namespace {
 
 // inf, infinity or nan in any case, at p; returns the end of the word or nullptr.
 const char* parse_word(const char* p, const char* last, bool negative, double& value) noexcept {
@@ -165,7 +232,8 @@ const char* scan_hex(const char* p, const char* last) noexcept {
 
 }  // namespace
 
-const char* parse_number(const char* first, const char* last, double& value) noexcept {
+const char* detail::parse_number_general(const char* first, const char* last,
+                                         double& value) noexcept {
     const char* p = first;
     bool negative = false;
     if (p != last && (*p == '+' || *p == '-')) {
@@ -194,43 +262,41 @@ const char* parse_number(const char* first, const char* last, double& value) noe
         return end;
     }
 
-    // Decimal: up to 19 significant digits in w, the value being w × 10^exponent.
+    // Decimal: all the digits go into w, the value being w × 10^exponent. w wraps when there
+    // are more than 19 significant digits; that case is found below and read another way.
     std::uint64_t w = 0;
-    int significant = 0;
-    bool truncated = false;  // more than 19 significant digits
+    const char* const integer = p;
+    while (p != last && is_digit(*p)) {
+        w = w * 10 + static_cast<unsigned>(*p - '0');
+        ++p;
+    }
+    std::int64_t digits = p - integer;
     std::int64_t exponent = 0;
-    std::int64_t digits = 0;
-
-    const auto take = [&](char c, bool fraction) {
-        if (significant < 19) {
-            w = w * 10 + static_cast<unsigned>(c - '0');
-            significant += w != 0;
-            exponent -= fraction;
-        } else {
-            truncated = true;
-            exponent += !fraction;
-        }
-        ++digits;
-    };
-
-    while (p != last && is_digit(*p))
-        take(*p++, false);
     if (p != last && *p == '.') {
         ++p;
-        // Eight fraction digits at a time while all of them fit in w.
-        while (last - p >= 8 && significant <= 11) {
+        const char* const fraction = p;
+        while (last - p >= 8) {
             const std::uint64_t chunk = load8(p);
             if (!eight_digits(chunk)) break;
             w = w * 100000000 + eight_digits_value(chunk);
-            significant = significant != 0 ? significant + 8 : decimal_digits(w);
-            exponent -= 8;
-            digits += 8;
             p += 8;
         }
-        while (p != last && is_digit(*p))
-            take(*p++, true);
+        while (p != last && is_digit(*p)) {
+            w = w * 10 + static_cast<unsigned>(*p - '0');
+            ++p;
+        }
+        exponent = fraction - p;
+        digits += p - fraction;
     }
     if (digits == 0) return first;
+    bool truncated = false;  // more than 19 significant digits: w is not the digits' value
+    if (digits > 19) {
+        std::int64_t significant = 0;  // the digits from the first that is not zero on
+        for (const char* q = integer; q != p; ++q) {
+            if (*q != '.' && (significant != 0 || *q != '0')) ++significant;
+        }
+        truncated = significant > 19;
+    }
 
     if (p != last && (*p | 0x20) == 'e') {
         const char* q = p + 1;
@@ -255,17 +321,7 @@ const char* parse_number(const char* first, const char* last, double& value) noe
             return p;
         }
         if (exponent >= -22 && exponent <= 22) {
-            constexpr double pow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-            double v;
-            if (w <= (std::uint64_t{1} << 53)) {
-                // Both operands are exact doubles: one correctly rounded operation.
-                v = exponent >= 0 ? static_cast<double>(w) * pow10[exponent]
-                                  : static_cast<double>(w) / pow10[-exponent];
-            } else {
-                v = scale_exact(w, static_cast<int>(exponent));
-            }
+            const double v = detail::scale(w, static_cast<int>(exponent));
             value = negative ? -v : v;
             return p;
         }
