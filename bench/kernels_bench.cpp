@@ -1,0 +1,128 @@
+// Microbenchmarks of the tool's two kernels on the benchmark data: the newline count over a
+// 1 MiB block, and the number reader over numbers in each of the three forms and mixed, each
+// beside its standard library counterpart (std::count, std::from_chars).
+#include <benchmark/benchmark.h>
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <string>
+
+#include "data_gen.hpp"
+#include "line_count.hpp"
+#include "number.hpp"
+
+namespace {
+
+constexpr std::size_t block_size = std::size_t{1} << 20;
+constexpr std::int64_t numbers_per_buffer = 1 << 16;
+
+// The first 1 MiB of the benchmark data file.
+const std::string& data_block() {
+    static const std::string block = [] {
+        std::string text;
+        text.reserve(block_size + bench::max_line_length);
+        bench::splitmix64 random(bench::data_seed);
+        char line[bench::max_line_length];
+        for (std::uint64_t i = 0; text.size() < block_size; ++i) {
+            const char* end =
+                bench::write_line(line, bench::next_value(random), bench::form_of_line(i));
+            text.append(line, static_cast<std::size_t>(end - line));
+        }
+        text.resize(block_size);
+        return text;
+    }();
+    return block;
+}
+
+enum class mix { g17, f6, f3, mixed };
+
+// numbers_per_buffer lines of the benchmark data's values, all in one form or, when mixed,
+// cycling through the three forms as the data file does.
+const std::string& numbers(mix which) {
+    static std::array<std::string, 4> buffers;
+    std::string& text = buffers[static_cast<std::size_t>(which)];
+    if (text.empty()) {
+        bench::splitmix64 random(bench::data_seed);
+        char line[bench::max_line_length];
+        for (std::int64_t i = 0; i < numbers_per_buffer; ++i) {
+            const bench::form how = which == mix::mixed
+                                        ? bench::form_of_line(static_cast<std::uint64_t>(i))
+                                        : static_cast<bench::form>(which);
+            const char* end = bench::write_line(line, bench::next_value(random), how);
+            text.append(line, static_cast<std::size_t>(end - line));
+        }
+    }
+    return text;
+}
+
+void BM_count_newlines(benchmark::State& state) {
+    const std::string& block = data_block();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(mean::count_newlines(block.data(), block.size()));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(block.size()));
+}
+BENCHMARK(BM_count_newlines);
+
+void BM_std_count(benchmark::State& state) {
+    const std::string& block = data_block();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(std::count(block.begin(), block.end(), '\n'));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(block.size()));
+}
+BENCHMARK(BM_std_count);
+
+// Reads every number of `text` with `parse`, which returns one past the number or nullptr
+// when there is none, and sums them in order as the tool does.
+template <typename Parse>
+void parse_all(benchmark::State& state, const std::string& text, Parse parse) {
+    for (auto _ : state) {
+        const char* p = text.data();
+        const char* const end = p + text.size();
+        double total = 0.0;
+        for (;;) {
+            while (p != end && mean::is_space(*p))
+                ++p;
+            if (p == end) break;
+            double value;
+            const char* next = parse(p, end, value);
+            if (next == nullptr) {
+                state.SkipWithError("not a number");
+                return;
+            }
+            total = value + total;
+            p = next;
+        }
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetItemsProcessed(state.iterations() * numbers_per_buffer);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+
+void BM_parse_number(benchmark::State& state, mix which) {
+    parse_all(state, numbers(which), [](const char* p, const char* end, double& value) {
+        const char* next = mean::parse_number(p, end, value);
+        return next == p ? nullptr : next;
+    });
+}
+BENCHMARK_CAPTURE(BM_parse_number, g17, mix::g17);
+BENCHMARK_CAPTURE(BM_parse_number, f6, mix::f6);
+BENCHMARK_CAPTURE(BM_parse_number, f3, mix::f3);
+BENCHMARK_CAPTURE(BM_parse_number, mixed, mix::mixed);
+
+void BM_from_chars(benchmark::State& state, mix which) {
+    parse_all(state, numbers(which), [](const char* p, const char* end, double& value) {
+        const auto [next, error] = std::from_chars(p, end, value);
+        return error == std::errc() ? next : nullptr;
+    });
+}
+BENCHMARK_CAPTURE(BM_from_chars, g17, mix::g17);
+BENCHMARK_CAPTURE(BM_from_chars, f6, mix::f6);
+BENCHMARK_CAPTURE(BM_from_chars, f3, mix::f3);
+BENCHMARK_CAPTURE(BM_from_chars, mixed, mix::mixed);
+
+}  // namespace
+
+BENCHMARK_MAIN();
