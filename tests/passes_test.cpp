@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "file.hpp"
 #include "line_count.hpp"
@@ -127,6 +134,39 @@ INSTANTIATE_TEST_SUITE_P(
         mean_case{"1\n2\n\n", 3, "3 lines but only 2 numbers"},
         mean_case{"1\n \n", 2, "2 lines but only 1 number"},
         mean_case{"\n", 1, "1 line but only 0 numbers"}));
+
+TEST(AverageValuesRandom, MatchesAStrtodSumInFileOrder) {
+    // Files of mixed number forms and white space, several read blocks long: the mean is the
+    // one a plain strtod loop gives over the first line-count numbers, bit for bit.
+    std::mt19937_64 random(20261207);
+    const char* const forms[] = {"%.17g", "%.6f", "%.3f", "%g", "%.3e", "%a", "%.0f", "%+.20f"};
+    const char* const separators[] = {"\n", "\r\n", " \n", "\n\t", " ", "\t", "  \v"};
+    for (int file = 0; file < 4; ++file) {
+        std::string content;
+        std::vector<double> values;
+        while (content.size() < 3 * mean::read_block) {
+            const double x = std::ldexp(static_cast<double>(random() >> 11) - 4.5e15,
+                                        static_cast<int>(random() % 80) - 60);
+            char text[128];
+            std::snprintf(text, sizeof text, forms[random() % std::size(forms)], x);
+            content += text;
+            content += separators[random() % std::size(separators)];
+            values.push_back(std::strtod(text, nullptr));
+        }
+        const auto lines =
+            static_cast<std::int32_t>(std::count(content.begin(), content.end(), '\n'));
+        double total = 0.0;
+        for (std::int32_t i = 0; i < lines; ++i)
+            total = values[static_cast<std::size_t>(i)] + total;
+        const double expected = total / lines;
+
+        const auto data = memory_file(content);
+        const mean::mean_result mean = mean::average_values(data.get(), lines);
+        ASSERT_EQ(mean.error, "");
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(mean.mean), std::bit_cast<std::uint64_t>(expected))
+            << mean.mean << " != " << expected;
+    }
+}
 
 TEST(WriteResult, ReportsAFailedWrite) {
     mean::unique_fd full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
