@@ -308,7 +308,7 @@ const char* detail::parse_number_general(const char* first, const char* last,
         if (q == last || !is_digit(*q)) return first;
         std::int64_t e = 0;
         for (; q != last && is_digit(*q); ++q) {
-            if (e < 1000000) e = e * 10 + (*q - '0');
+            if (e < 100000000000000000) e = e * 10 + (*q - '0');  // beyond any digit count
         }
         exponent += exponent_negative ? -e : e;
         p = q;
