@@ -32,7 +32,10 @@ int unique_fd::close() noexcept {
 }
 
 page_buffer make_page_buffer(std::size_t size) {
-    page_buffer buffer(static_cast<char*>(std::aligned_alloc(4096, size)));
+    constexpr std::size_t page = 4096;
+    // aligned_alloc takes only sizes that are a multiple of the alignment.
+    page_buffer buffer(
+        static_cast<char*>(std::aligned_alloc(page, (size + page - 1) / page * page)));
     if (!buffer) throw std::bad_alloc();
     return buffer;
 }

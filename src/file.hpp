@@ -38,7 +38,7 @@ struct free_deleter {
 };
 using page_buffer = std::unique_ptr<char[], free_deleter>;
 
-// A buffer of `size` bytes (a multiple of 4096) that starts on a page boundary. The kernel
+// A buffer of at least `size` bytes that starts on a page boundary. The kernel
 // copies into a page-aligned buffer several times faster than into one that is not aligned to
 // a cache line, so every read of the data file lands on such a boundary.
 page_buffer make_page_buffer(std::size_t size);

@@ -35,7 +35,7 @@ mean::unique_fd open_data(const char* path, struct stat& info, std::string& erro
         return {};
     }
     if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) {
-        error = "is a pipe or socket; the data file must be a file that can be read twice";
+        error = "is a pipe or socket, which cannot be read twice";
         return {};
     }
     const int flags = ::fcntl(fd.get(), F_GETFL);
