@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "file.hpp"
@@ -29,13 +30,17 @@ bool same_file(const struct stat& a, const struct stat& b) {
 // Opens the data file for reading. A pipe, FIFO or socket cannot be read twice, so it is
 // refused; the open does not block on a FIFO that has no writer.
 mean::unique_fd open_data(const char* path, struct stat& info, std::string& error) {
+    constexpr const char* once = "is a pipe or socket, which cannot be read twice";
     mean::unique_fd fd(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd || ::fstat(fd.get(), &info) != 0) {
-        error = mean::error_text(errno);
+        const int failed = errno;
+        // Opening a socket fails with ENXIO; say what the path is instead.
+        const bool socket = failed == ENXIO && ::stat(path, &info) == 0 && S_ISSOCK(info.st_mode);
+        error = socket ? once : mean::error_text(failed);
         return {};
     }
     if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) {
-        error = "is a pipe or socket, which cannot be read twice";
+        error = once;
         return {};
     }
     const int flags = ::fcntl(fd.get(), F_GETFL);
@@ -48,9 +53,8 @@ mean::unique_fd open_data(const char* path, struct stat& info, std::string& erro
 
 constexpr const char* same_file_error = "is the data file; refusing to overwrite it";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The run from the arguments to the exit status.
+int run(int argc, char** argv) {
     if (argc < 3) {
         std::fputs("usage: mean DATA-FILE RESULT-FILE\n", stderr);
         return 2;
@@ -99,4 +103,14 @@ int main(int argc, char** argv) {
     if (const int failed = result.close()) return fail(result_path, mean::error_text(failed));
     if (std::fclose(stdout) != 0) return fail("standard output", mean::error_text(errno));
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return fail(argc > 1 ? argv[1] : "mean", mean::error_text(ENOMEM));
+    }
 }

@@ -41,8 +41,20 @@ std::string quote(const char* p, const char* end) {
     return text;
 }
 
-std::string too_long() {
-    return "number longer than " + std::to_string(max_number_length) + " bytes";
+// Why the text at p, where a number is due, is not one. A text longer than any number
+// read is refused as such whatever it holds, so the message does not depend on where the
+// text falls in the file.
+std::string refusal(const char* p, const char* end) {
+    const char* stop = p;
+    while (stop != end && !is_space(*stop) &&
+           static_cast<std::size_t>(stop - p) <= max_number_length) {
+        ++stop;
+    }
+    if (static_cast<std::size_t>(stop - p) > max_number_length) {
+        return "expected a number, found more than " + std::to_string(max_number_length) +
+               " bytes without white space";
+    }
+    return "expected a number, found " + quote(p, end);
 }
 
 std::string counted(std::int32_t n, const char* noun) {
@@ -113,13 +125,7 @@ mean_result average_values(int fd, std::int32_t line_count) {
     while (index < line_count) {
         if (!at_end) {
             const auto tail = static_cast<std::size_t>(end - p);
-            if (tail > max_number_length) {
-                double ignored;
-                if (parse_number(p, end, ignored) == p) {
-                    return fault(p, "expected a number, found " + quote(p, end));
-                }
-                return fault(p, too_long());
-            }
+            if (tail > max_number_length) return fault(p, refusal(p, end));
             std::memmove(block - tail, p, tail);
             p = block - tail;
             block_offset += end - block;
@@ -150,9 +156,8 @@ mean_result average_values(int fd, std::int32_t line_count) {
                 starts &= starts - 1;
                 double value;
                 const char* next = parse_number(q, whole, value);
-                if (next == q) return fault(q, "expected a number, found " + quote(q, end));
-                if (static_cast<std::size_t>(next - q) > max_number_length) {
-                    return fault(q, too_long());
+                if (next == q || static_cast<std::size_t>(next - q) > max_number_length) {
+                    return fault(q, refusal(q, end));
                 }
                 total = value + total;
                 if (++index == line_count) break;

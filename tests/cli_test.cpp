@@ -1,8 +1,11 @@
 // The built tool, run on real files: standard output, standard error, exit status and the
 // result file's bytes.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+#include <cstring>
 #include <string>
 
 #include "run_tool.hpp"
@@ -85,12 +88,20 @@ TEST_P(UnreadableData, LeavesResultAlone) {
     const scratch_dir dir;
     ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
     ASSERT_EQ(::mkdir(dir.path("dir").c_str(), 0700), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string sock_path = dir.path("sock");
+    ASSERT_LT(sock_path.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, sock_path.c_str(), sock_path.size() + 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     write_file(dir.path("result.txt"), "kept\n");
     const tool_run run = run_tool({GetParam().data, "result.txt"}, dir.root(), "", 5);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, GetParam().err);
     EXPECT_EQ(read_file(dir.path("result.txt")), "kept\n");
+    ::close(sock);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -98,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         unreadable_case{"missing.txt", "mean: missing.txt: No such file or directory\n"},
         unreadable_case{"dir", "mean: dir: Is a directory\n"},
-        unreadable_case{"fifo", "mean: fifo: is a pipe or socket, which cannot be read twice\n"}));
+        unreadable_case{"fifo", "mean: fifo: is a pipe or socket, which cannot be read twice\n"},
+        unreadable_case{"sock", "mean: sock: is a pipe or socket, which cannot be read twice\n"}));
 
 TEST(SameFile, EverySpellingOfTheDataFileIsRefused) {
     const scratch_dir dir;
