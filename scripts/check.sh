@@ -20,7 +20,7 @@ if ! build/fuzz/fuzz/parse_number_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -ma
     echo "fuzzing failed; the whole log is $log" >&2
     exit 1
 fi
-grep -E '^(#[0-9]+ +DONE|Done |stat::number_of_executed_units|stat::average_exec_per_sec)' "$log"
+grep -E '^(#[0-9]+[[:space:]]+DONE|Done |stat::number_of_executed_units|stat::average_exec_per_sec)' "$log"
 
 echo "== release build and tests"
 cmake --workflow --preset release
