@@ -28,16 +28,6 @@ constexpr bool eight_digits(std::uint64_t v) noexcept {
            0x3333333333333333;
 }
 
-// The value of eight ASCII digits loaded little-endian (first digit in the low byte).
-constexpr std::uint32_t eight_digits_value(std::uint64_t v) noexcept {
-    v -= 0x3030303030303030;
-    v = (v * 10) + (v >> 8);
-    v = (((v & 0x000000FF000000FF) * 0x000F424000000064) +
-         (((v >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >>
-        32;
-    return static_cast<std::uint32_t>(v);
-}
-
 // strtod on a copy of [first, last), which the caller has checked is a whole number.
 double strtod_copy(const char* first, const char* last) {
     const std::string text(first, last);
@@ -97,6 +87,12 @@ constexpr auto reciprocals = [] {
     return table;
 }();
 
+// The double m × 2^(biased - 1075), for a 53-bit m with its leading one in bit 52, or m = 2^53
+// after rounding up: the carry out of the mantissa lands in the exponent field, as it should.
+double assemble(std::uint64_t biased, std::uint64_t m) noexcept {
+    return std::bit_cast<double>(((biased - 1) << 52) + m);
+}
+
 // The nearest double to (n + fraction) × 2^binary_exponent, ties to even, where n != 0, the
 // fraction lies in [0, 1) and `sticky` tells whether it is above 0. The result must be normal.
 double round_to_double(u128 n, int binary_exponent, bool sticky) noexcept {
@@ -109,13 +105,8 @@ double round_to_double(u128 n, int binary_exponent, bool sticky) noexcept {
     const bool rest = (top & 0x3FF) != 0 || static_cast<std::uint64_t>(n) != 0 || sticky;
     std::uint64_t m = top >> 11;  // 53 bits, the leading one included
     if (((top >> 10) & 1) != 0 && (rest || (m & 1) != 0)) ++m;
-    // m × 2^(binary_exponent + 75), with the leading one at bit 52 of m.
-    auto biased = static_cast<std::uint64_t>(binary_exponent + 75 + 1075);
-    if (m >> 53 != 0) {
-        m >>= 1;
-        ++biased;
-    }
-    return std::bit_cast<double>((biased << 52) | (m & ((std::uint64_t{1} << 52) - 1)));
+    // m × 2^(binary_exponent + 75)
+    return assemble(static_cast<std::uint64_t>(binary_exponent + 75 + 1075), m);
 }
 
 // The correctly rounded w × 2^-k / 5^k, 1 <= k <= 22, by one exact division.
@@ -173,11 +164,8 @@ double detail::scale_exact(std::uint64_t w, int e) noexcept {
         rest_high == (std::uint64_t{1} << shift) - 1 && rest_low >= ~std::uint64_t{1};
     if (near_half || near_unit) return divide_exact(w, k);
     const std::uint64_t up = (rest_high > half_high) | ((rest_high == half_high) & (rest_low != 0));
-    // value = u × 2^(64 - 128 - t - w_shift - k), the leading one of m in bit 52. Rounding up
-    // to 2^53 carries into the exponent field, which is what it should do.
-    const auto biased =
-        static_cast<std::uint64_t>(64 + shift - 64 - inverse.t - w_shift - k + 1075);
-    return std::bit_cast<double>(((biased - 1) << 52) + m + up);
+    // value = u × 2^(64 - 128 - t - w_shift - k) = m × 2^(shift - t - w_shift - k)
+    return assemble(static_cast<std::uint64_t>(shift - inverse.t - w_shift - k + 1075), m + up);
 }
 
 namespace {
@@ -276,9 +264,8 @@ const char* detail::parse_number_general(const char* first, const char* last,
         ++p;
         const char* const fraction = p;
         while (last - p >= 8) {
-            const std::uint64_t chunk = load8(p);
-            if (!eight_digits(chunk)) break;
-            w = w * 100000000 + eight_digits_value(chunk);
+            if (!eight_digits(detail::load8(p))) break;
+            w = w * 100000000 + detail::digits_value(p, 8);
             p += 8;
         }
         while (p != last && is_digit(*p)) {
@@ -321,8 +308,7 @@ const char* detail::parse_number_general(const char* first, const char* last,
             return p;
         }
         if (exponent >= -22 && exponent <= 22) {
-            const double v = detail::scale(w, static_cast<int>(exponent));
-            value = negative ? -v : v;
+            value = detail::with_sign(detail::scale(w, static_cast<int>(exponent)), negative);
             return p;
         }
     }
@@ -330,7 +316,7 @@ const char* detail::parse_number_general(const char* first, const char* last,
     double v;
     const auto [end, error] = std::from_chars(body, p, v, std::chars_format::general);
     if (error == std::errc() && end == p) {
-        value = negative ? -v : v;
+        value = detail::with_sign(v, negative);
         return p;
     }
     // Out of range: strtod gives the infinity or the rounded tiny value.

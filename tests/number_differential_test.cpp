@@ -38,9 +38,9 @@ std::uint64_t below(Rng& rng, std::uint64_t n) {
     return rng() % n;
 }
 
-std::string format(const char* spec, auto... args) {
+std::string format(const char* pattern, auto... args) {
     char buffer[1200];
-    std::snprintf(buffer, sizeof buffer, spec, args...);
+    std::snprintf(buffer, sizeof buffer, pattern, args...);
     return buffer;
 }
 
@@ -141,13 +141,13 @@ double random_double(Rng& rng) {
 std::string printed_double(Rng& rng) {
     const int n = static_cast<int>(below(rng, 17)) + 1;
     const struct {
-        const char* spec;
+        const char* pattern;
         int precision;
     } ways[] = {
         {"%.*g", 17}, {"%.*g", n},     {"%.*a", -1}, {"%.*A", -1},
         {"%.*e", -1}, {"%.*E", n + 3}, {"%.*G", n},  {"%.*f", static_cast<int>(below(rng, 40))}};
     const auto& way = ways[below(rng, 8)];
-    return with_sign(rng, format(way.spec, way.precision, random_double(rng)));
+    return with_sign(rng, format(way.pattern, way.precision, random_double(rng)));
 }
 
 // 1 to 800 digits, uniform or in runs of zeros and nines, with a point and an exponent.
