@@ -1,8 +1,12 @@
-// The benchmark data: a reproducible stream of lines of numbers, the same bytes on every machine.
+// The benchmark data: reproducible streams of lines of numbers in four shapes, the same bytes on
+// every machine. Every shape draws from splitmix64 with one fixed seed; the mixed shape formats
+// doubles computed with exact integer arithmetic and one rounding, the others write the digits
+// of random integers themselves, so no compiler, library or floating-point mode changes a byte.
 #pragma once
 
 #include <charconv>
 #include <cstdint>
+#include <string_view>
 
 namespace bench {
 
@@ -63,6 +67,92 @@ inline char* write_line(char* out, double value, form how) noexcept {
     }
     *result.ptr = '\n';
     return result.ptr + 1;
+}
+
+// The shapes of data file gen_data writes, with their mean line lengths, newline included:
+//   mixed       next_value in %.17g, %.6f and %.3f in turn (form_of_line); 13.1 bytes
+//   integers    uniform integers in [0, 10^9), as %ld writes them; 9.9 bytes
+//   exponent    ±m × 10^k as %.6e writes it, "-d.dddddde±XX": m uniform in [1, 10) in steps
+//               of 10^-6, k uniform in [-10, 9], the sign uniform; magnitudes 10^-10 to 10^10;
+//               13.5 bytes
+//   timestamps  uniform in [1.7e9, 1.8e9) in steps of 10^-10, as %.10f writes it, like the
+//               file times find -printf %T@ writes: 10 integer digits, a point, 10 decimals;
+//               22 bytes
+enum class shape { mixed, integers, exponent, timestamps };
+
+inline constexpr shape all_shapes[] = {shape::mixed, shape::integers, shape::exponent,
+                                       shape::timestamps};
+
+inline constexpr std::string_view name_of(shape which) noexcept {
+    switch (which) {
+        case shape::mixed:
+            return "mixed";
+        case shape::integers:
+            return "integers";
+        case shape::exponent:
+            return "exponent";
+        case shape::timestamps:
+            return "timestamps";
+    }
+    return {};
+}
+
+// A random integer in [0, n), n > 0: the remainder of a 64-bit draw. Its bias, below n / 2^64,
+// is far too small for any benchmark to see.
+inline std::uint64_t next_below(splitmix64& random, std::uint64_t n) noexcept {
+    return random.next() % n;
+}
+
+// Writes the `width` lowest decimal digits of `value` at `out`, zeros first where `value` has
+// fewer, and returns their end.
+inline char* write_digits(char* out, std::uint64_t value, int width) noexcept {
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + width;
+}
+
+// Writes line `index` of a file of shape `which`, newline included, at `out`, which has room
+// for max_line_length bytes, and returns the end of the line. Line after line from one
+// generator seeded with data_seed, this is the data file gen_data writes.
+inline char* write_shape_line(char* out, shape which, splitmix64& random,
+                              std::uint64_t index) noexcept {
+    switch (which) {
+        case shape::mixed:
+            return write_line(out, next_value(random), form_of_line(index));
+        case shape::integers: {
+            const auto result =
+                std::to_chars(out, out + max_line_length - 1, next_below(random, 1000000000));
+            *result.ptr = '\n';
+            return result.ptr + 1;
+        }
+        case shape::exponent: {
+            const std::uint64_t mantissa = 1000000 + next_below(random, 9000000);
+            const std::uint64_t bits = random.next();
+            const int exponent = static_cast<int>((bits >> 1) % 20) - 10;
+            if ((bits & 1) != 0) *out++ = '-';
+            *out++ = static_cast<char>('0' + mantissa / 1000000);
+            *out++ = '.';
+            out = write_digits(out, mantissa, 6);
+            *out++ = 'e';
+            *out++ = exponent < 0 ? '-' : '+';
+            out = write_digits(out, static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent),
+                               2);
+            *out = '\n';
+            return out + 1;
+        }
+        case shape::timestamps: {
+            const std::uint64_t seconds = 1700000000 + next_below(random, 100000000);
+            const std::uint64_t fraction = next_below(random, 10000000000);
+            out = write_digits(out, seconds, 10);
+            *out++ = '.';
+            out = write_digits(out, fraction, 10);
+            *out = '\n';
+            return out + 1;
+        }
+    }
+    return out;
 }
 
 }  // namespace bench
