@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
-# Times the mean tool on a 20-million-line data file against a plain two-pass loop
-# (from_chars_loop), the tool's counting pass alone (count_only), wc -l, mawk, gawk and
-# datamash, and prints median and minimum wall times, peak resident set sizes and ratios.
+# Times the mean tool on a 20-million-line data file of mixed forms against a plain two-pass
+# loop (from_chars_loop), the tool's counting pass alone (count_only), wc -l, mawk, gawk and
+# datamash, and prints median and minimum wall times, peak resident set sizes and ratios. Then,
+# on a file of the same length in each of the other shapes gen_data writes (integers, %.6e
+# exponents, %.10f timestamps), it times the tool and from_chars_loop, and prints a table of
+# median times and ratios by shape, with each shape's goal for mean / from_chars_loop.
+#
+# The tool is measured in two builds: the release preset's (or BUILD_DIR's), and the baseline
+# preset's, which leaves out the AVX2 and AVX-512 paths (MEAN_WIDE_PATHS=OFF). The baseline
+# build must be no slower than the tool was before it had those paths: its mean /
+# from_chars_loop on the mixed file was 0.65, the goal its own ratio is held to here.
 #
 # The commands run in interleaved rounds: each round runs every command once, so that a change
 # in the machine's load falls on all of them alike. Wall time and peak RSS of each run come from
@@ -11,7 +19,10 @@
 #   ROUNDS      measured rounds (default 7)
 #   WARMUP      unmeasured rounds run first (default 1)
 #   BUILD_DIR   a configured build tree to use instead of the release preset's build/release
-#   DATA_LINES  lines in the data file (default 20000000)
+#               (the baseline build is always the baseline preset's build/baseline)
+#   DATA_LINES  lines in each data file (default 20000000)
+#   SHAPES      the shapes measured after the mixed file (default "integers exponent
+#               timestamps"; empty for none)
 #   KERNELS=1   also run kernels_bench at the end (5 repetitions, aggregates only)
 set -euo pipefail
 
@@ -31,12 +42,34 @@ if ((rounds < 1)); then
     echo "run.sh: ROUNDS must be at least 1" >&2
     exit 2
 fi
+read -ra shapes <<<"${SHAPES-integers exponent timestamps}"
+for ((i = 0; i < ${#shapes[@]}; i++)); do
+    case ${shapes[i]} in
+        integers | exponent | timestamps) ;;
+        *)
+            echo "run.sh: SHAPES holds '${shapes[i]}'; the shapes are integers, exponent and" \
+                "timestamps (the mixed file is always measured)" >&2
+            exit 2
+            ;;
+    esac
+    for ((j = 0; j < i; j++)); do
+        if [[ ${shapes[j]} == "${shapes[i]}" ]]; then
+            echo "run.sh: SHAPES names ${shapes[i]} twice" >&2
+            exit 2
+        fi
+    done
+done
 mkdir -p "$out"
 
-# The data file of the default size, as gen_data writes it on every machine.
+# "SIZE SHA256" of each shape's data file of the default length, as gen_data writes it on every
+# machine.
 reference_lines=20000000
-reference_size=261131439
-reference_sha256=74354de8b8d2d55b5484cf8a5f16d22239c70daf4a3e38a4ddc181baa219c0fd
+declare -A reference=(
+    [mixed]="261131439 74354de8b8d2d55b5484cf8a5f16d22239c70daf4a3e38a4ddc181baa219c0fd"
+    [integers]="197778447 84706f8a0b53ad1ab30ccbf195ce26f27630af2b302752dbed526be6f23b5921"
+    [exponent]="269996918 b9c1253006d5d8964da19e24ea049beacb31c3089d1ce3e5c8330c778158f80c"
+    [timestamps]="440000000 8020ef34ed0678b8067a37840aca078681201fef0cdcf531f51670bdfc9925ec"
+)
 
 # --- Build -----------------------------------------------------------------------------------
 targets=(mean gen_data from_chars_loop count_only run_timed)
@@ -56,56 +89,78 @@ else
         exit 1
     fi
 fi
+baseline=$root/build/baseline
+if ! (cd "$root" && { [[ -f $baseline/build.ninja ]] || cmake --preset baseline; } &&
+    cmake --build --preset baseline --target mean) >>"$build_log" 2>&1; then
+    cat "$build_log" >&2
+    exit 1
+fi
 mean_bin=$build/mean
+baseline_bin=$baseline/mean
 gen_data=$build/bench/gen_data
 from_chars_loop=$build/bench/from_chars_loop
 count_only=$build/bench/count_only
 timer=$build/bench/run_timed
 
 # --- Data ------------------------------------------------------------------------------------
-data=$out/data-$lines.txt
-stamp=$data.sha256 # "SIZE SHA256" of the file as generated
-three=$out/three-lines.txt
-
-expected_size='' expected_sha256=''
-if ((lines == reference_lines)); then
-    expected_size=$reference_size expected_sha256=$reference_sha256
-elif [[ -f $stamp ]]; then
-    read -r expected_size expected_sha256 <"$stamp"
-fi
-
-data_ok() {
-    [[ -f $data && -n $expected_size ]] || return 1
-    [[ $(stat -c %s "$data") == "$expected_size" ]] || return 1
-    [[ $(sha256sum <"$data" | cut -d' ' -f1) == "$expected_sha256" ]]
+# The data file of shape $1; the mixed file keeps the name it had when it was the only one.
+data_file() {
+    if [[ $1 == mixed ]]; then
+        echo "$out/data-$lines.txt"
+    else
+        echo "$out/data-$1-$lines.txt"
+    fi
 }
 
-if data_ok; then
-    echo "data: reusing $data" >&2
-else
-    echo "data: generating $lines lines into $data" >&2
-    "$gen_data" "$lines" "$data.tmp"
-    mv "$data.tmp" "$data"
-    size=$(stat -c %s "$data")
-    sha256=$(sha256sum <"$data" | cut -d' ' -f1)
-    echo "$size $sha256" >"$stamp"
-    if [[ -n $expected_size && ($size != "$expected_size" || $sha256 != "$expected_sha256") ]]; then
-        echo "run.sh: warning: gen_data wrote $size bytes, sha256 $sha256;" \
-            "expected $expected_size bytes, sha256 $expected_sha256" >&2
+# Makes the data file of shape $1 unless it is already there as gen_data writes it: of the
+# reference size and sha256 at the default length, or else of those in the stamp written with
+# it. The stamp FILE.sha256 then holds "SIZE SHA256" of the file.
+prepare_data() {
+    local shape=$1 file stamp expected='' size sha256
+    file=$(data_file "$shape")
+    stamp=$file.sha256
+    if ((lines == reference_lines)); then
+        expected=${reference[$shape]}
+    elif [[ -f $stamp ]]; then
+        expected=$(<"$stamp")
     fi
-fi
-"$gen_data" 3 "$three"
-data_size=$(stat -c %s "$data")
-data_sha256=$(cut -d' ' -f2 "$stamp" 2>/dev/null || true)
-((lines == reference_lines)) && data_sha256=$reference_sha256
+    if [[ -f $file && -n $expected && $(stat -c %s "$file") == "${expected%% *}" ]]; then
+        sha256=$(sha256sum <"$file" | cut -d' ' -f1)
+        if [[ $sha256 == "${expected#* }" ]]; then
+            echo "data: reusing $file" >&2
+            echo "$expected" >"$stamp"
+            return
+        fi
+    fi
+    echo "data: generating $lines lines of $shape into $file" >&2
+    "$gen_data" "$lines" "$file.tmp" "$shape"
+    mv "$file.tmp" "$file"
+    size=$(stat -c %s "$file")
+    sha256=$(sha256sum <"$file" | cut -d' ' -f1)
+    echo "$size $sha256" >"$stamp"
+    if [[ -n $expected && "$size $sha256" != "$expected" ]]; then
+        echo "run.sh: warning: gen_data wrote $size bytes of $shape, sha256 $sha256;" \
+            "expected ${expected% *} bytes, sha256 ${expected#* }" >&2
+    fi
+}
 
-# Warm the page cache: every measured read of the data file is a read from memory.
-cat "$data" >/dev/null
+# "LINES lines, SIZE bytes, sha256 SHA256" of the data file of shape $1.
+describe_data() {
+    local size sha256
+    read -r size sha256 <"$(data_file "$1").sha256"
+    echo "$lines lines, $size bytes, sha256 $sha256"
+}
+
+for shape in mixed "${shapes[@]}"; do
+    prepare_data "$shape"
+done
+three=$out/three-lines.txt
+"$gen_data" 3 "$three"
 
 # --- Commands --------------------------------------------------------------------------------
 # shellcheck disable=SC2016 # the program is awk's, for awk to expand
 awk_program='{s+=$1} END{printf "%f\n", s/NR}'
-names=(mean from_chars_loop count_only wc_l)
+names=(mean mean_baseline from_chars_loop count_only wc_l)
 skipped=()
 for tool in mawk gawk datamash; do
     if command -v "$tool" >/dev/null; then
@@ -119,6 +174,7 @@ names+=(mean_3)
 label() {
     case $1 in
         mean) echo "mean DATA RESULT" ;;
+        mean_baseline) echo "mean (baseline build) DATA RESULT" ;;
         from_chars_loop) echo "from_chars_loop DATA RESULT" ;;
         count_only) echo "count_only DATA" ;;
         wc_l) echo "wc -l DATA" ;;
@@ -128,20 +184,49 @@ label() {
     esac
 }
 
-# Runs command $1 once and prints run_timed's "WALL_NS MAXRSS_KIB STATUS".
+# Runs command $1 once on the data file of shape $shape and prints run_timed's
+# "WALL_NS MAXRSS_KIB STATUS". Its standard output goes to $out/SHAPE.NAME.stdout and its
+# result file is $out/SHAPE.NAME.result.
 run_one() {
-    local stdout=$out/$1.stdout
+    local data stdout=$out/$shape.$1.stdout result=$out/$shape.$1.result
+    data=$(data_file "$shape")
     case $1 in
-        mean) "$timer" /dev/null "$stdout" "$mean_bin" "$data" "$out/mean.result" ;;
-        from_chars_loop)
-            "$timer" /dev/null "$stdout" "$from_chars_loop" "$data" "$out/from_chars_loop.result"
-            ;;
+        mean) "$timer" /dev/null "$stdout" "$mean_bin" "$data" "$result" ;;
+        mean_baseline) "$timer" /dev/null "$stdout" "$baseline_bin" "$data" "$result" ;;
+        from_chars_loop) "$timer" /dev/null "$stdout" "$from_chars_loop" "$data" "$result" ;;
         count_only) "$timer" /dev/null "$stdout" "$count_only" "$data" ;;
         wc_l) "$timer" /dev/null "$stdout" wc -l "$data" ;;
         mawk | gawk) "$timer" /dev/null "$stdout" "$1" "$awk_program" "$data" ;;
         datamash) "$timer" "$data" "$stdout" datamash mean 1 ;;
-        mean_3) "$timer" /dev/null "$stdout" "$mean_bin" "$three" "$out/mean_3.result" ;;
+        mean_3) "$timer" /dev/null "$stdout" "$mean_bin" "$three" "$result" ;;
     esac
+}
+
+# Runs the commands named $2... in interleaved rounds on the data file of shape $shape, WARMUP
+# unmeasured rounds and then ROUNDS measured ones, and writes "NAME ROUND WALL_NS MAXRSS_KIB"
+# of each measured run into the file $1. Exits when a command fails.
+run_rounds() {
+    local times=$1 round name result wall_ns maxrss_kib status
+    shift
+    # Warm the page cache: every measured read of the data file is a read from memory.
+    cat "$(data_file "$shape")" >/dev/null
+    : >"$times"
+    for ((round = 1 - warmup; round <= rounds; round++)); do
+        if ((round < 1)); then
+            echo "$shape: warm-up round $((round + warmup))/$warmup" >&2
+        else
+            echo "$shape: round $round/$rounds" >&2
+        fi
+        for name in "$@"; do
+            result=$(run_one "$name")
+            read -r wall_ns maxrss_kib status <<<"$result"
+            if [[ $status != 0 ]]; then
+                echo "run.sh: $(label "$name") on the $shape file exited with status $status" >&2
+                exit 1
+            fi
+            ((round < 1)) || echo "$name $round $wall_ns $maxrss_kib" >>"$times"
+        done
+    done
 }
 
 # --- Header ----------------------------------------------------------------------------------
@@ -153,45 +238,35 @@ echo "nproc:     $(nproc)"
 echo "cpu:       $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
 echo "kernel:    $(uname -sr)"
 echo "load avg:  $(cut -d' ' -f1-3 /proc/loadavg) (before the runs)"
+wide_paths() { sed -n 's/^MEAN_WIDE_PATHS:[A-Z]*=//p' "$1/CMakeCache.txt" 2>/dev/null || true; }
 echo "compiler:  ${compiler:-?} ($(version "${compiler:-c++}" --version)), release flags '$release_flags'"
+echo "builds:    mean from $build (MEAN_WIDE_PATHS=$(wide_paths "$build"));" \
+    "mean (baseline build) from $baseline (MEAN_WIDE_PATHS=$(wide_paths "$baseline"))"
 echo "tools:     $(version wc --version); $(version mawk -W version);" \
     "$(version gawk --version | cut -d, -f1); $(version datamash --version)"
-echo "data:      $data ($lines lines, $data_size bytes, sha256 $data_sha256)"
+echo "data:      $(data_file mixed) ($(describe_data mixed))"
+for shape in "${shapes[@]}"; do
+    echo "           $(data_file "$shape") ($(describe_data "$shape"))"
+done
 echo "rounds:    $rounds measured, interleaved, after $warmup unmeasured"
 for tool in "${skipped[@]}"; do
     echo "skipped:   $tool is not installed"
 done
 echo
 
-# --- Runs ------------------------------------------------------------------------------------
-times=$out/times.txt
-: >"$times"
-for ((round = 1 - warmup; round <= rounds; round++)); do
-    if ((round < 1)); then
-        echo "warm-up round $((round + warmup))/$warmup" >&2
-    else
-        echo "round $round/$rounds" >&2
-    fi
-    for name in "${names[@]}"; do
-        result=$(run_one "$name")
-        read -r wall_ns maxrss_kib status <<<"$result"
-        if [[ $status != 0 ]]; then
-            echo "run.sh: $(label "$name") exited with status $status" >&2
-            exit 1
-        fi
-        ((round < 1)) || echo "$name $round $wall_ns $maxrss_kib" >>"$times"
-    done
-done
+# --- Runs on the mixed file ------------------------------------------------------------------
+shape=mixed
+run_rounds "$out/times-mixed.txt" "${names[@]}"
 read -r _ floor_kib _ <<<"$("$timer" /dev/null /dev/null true)"
 
-# --- Report ----------------------------------------------------------------------------------
+# --- Report on the mixed file ----------------------------------------------------------------
 labels=()
 for name in "${names[@]}"; do
     labels+=("$name=$(label "$name")")
 done
 first_word() { [[ -f $1 ]] && cut -d' ' -f1 "$1" | head -n 1 || echo "-"; }
 status=0
-FLOOR_KIB=$floor_kib python3 - "$times" "${labels[@]}" <<'EOF' || status=1
+FLOOR_KIB=$floor_kib python3 - "$out/times-mixed.txt" "${labels[@]}" <<'EOF' || status=1
 import os
 import statistics
 import sys
@@ -224,10 +299,10 @@ def verdict(ok, text="goal"):
 
 def ratio(title, a, b, goal=None):
     if a not in median or b not in median:
-        print(f"{title:<38} skipped ({a if a not in median else b} did not run)")
+        print(f"{title:<40} skipped ({a if a not in median else b} did not run)")
         return
     r = median[a] / median[b]
-    line = f"{title:<38} {r:>8.2f}"
+    line = f"{title:<40} {r:>8.2f}"
     if goal is not None:
         line += f"   {goal(r)}"
     print(line)
@@ -235,46 +310,125 @@ def ratio(title, a, b, goal=None):
 
 print("ratios of median wall times:")
 ratio("mean / from_chars_loop", "mean", "from_chars_loop",
-      lambda r: f"goal <= 1.10: {verdict(r <= 1.10)}; target <= 0.80: {verdict(r <= 0.80, 'target')}")
-ratio("mawk / mean", "mawk", "mean", lambda r: f"goal >= 4: {verdict(r >= 4)}")
+      lambda r: f"goal <= 0.40: {verdict(r <= 0.40)}; target <= 0.30: {verdict(r <= 0.30, 'target')}")
+ratio("mean (baseline build) / from_chars_loop", "mean_baseline", "from_chars_loop",
+      lambda r: f"goal <= 0.65: {verdict(r <= 0.65)}")
+ratio("mean (baseline build) / mean", "mean_baseline", "mean")
+ratio("mawk / mean", "mawk", "mean", lambda r: f"goal >= 10: {verdict(r >= 10)}")
 ratio("gawk / mean", "gawk", "mean")
 ratio("datamash / mean", "datamash", "mean")
 ratio("count_only / wc -l", "count_only", "wc_l", lambda r: f"goal <= 1.5: {verdict(r <= 1.5)}")
 print()
 print("memory:")
-print(f"{'mean peak RSS':<38} {peak['mean']:>8} KiB   goal <= 8192 KiB: "
+print(f"{'mean peak RSS':<40} {peak['mean']:>8} KiB   goal <= 8192 KiB: "
       f"{verdict(peak['mean'] <= 8192)}")
 delta = peak["mean"] - peak["mean_3"]
-print(f"{'mean peak RSS, data file - 3-line file':<38} {delta:>8} KiB   goal <= 1024 KiB: "
+print(f"{'mean peak RSS, data file - 3-line file':<40} {delta:>8} KiB   goal <= 1024 KiB: "
       f"{verdict(delta <= 1024)}")
 EOF
 echo
 
+# The result of command $1 on the shape $shape: its result file's line, or "-" without one.
+result_of() { [[ -f $out/$shape.$1.result ]] && head -n 1 "$out/$shape.$1.result" || echo "-"; }
+# The line count command $1 printed on the shape $shape, or "-".
+count_of() { first_word "$out/$shape.$1.stdout"; }
+
+# Prints, indented by $1, whether the two builds of mean and from_chars_loop wrote the same
+# result for the shape $shape; sets status to 1 when they did not.
+check_agreement() {
+    local name verdict=agree
+    for name in mean_baseline from_chars_loop; do
+        [[ $(result_of "$name") == "$(result_of mean)" ]] || verdict=DISAGREE
+    done
+    echo "$1mean, mean (baseline build) and from_chars_loop $verdict"
+    [[ $verdict == agree ]] || status=1
+}
+
 echo "results:"
-counts=("$(first_word "$out/mean.stdout")" "$(first_word "$out/from_chars_loop.stdout")"
-    "$(first_word "$out/count_only.stdout")" "$(first_word "$out/wc_l.stdout")")
-echo "  line count: mean ${counts[0]}, from_chars_loop ${counts[1]}," \
-    "count_only ${counts[2]}, wc -l ${counts[3]}"
-mean_result=$(cat "$out/mean.result")
-loop_result=$(cat "$out/from_chars_loop.result")
-printf '  %-24s %s\n' "mean result:" "$mean_result" "from_chars_loop result:" "$loop_result"
+shape=mixed
+echo "  line count: mean $(count_of mean), mean (baseline build) $(count_of mean_baseline)," \
+    "from_chars_loop $(count_of from_chars_loop), count_only $(count_of count_only)," \
+    "wc -l $(count_of wc_l)"
+printf '  %-31s %s\n' "mean result:" "$(result_of mean)" \
+    "mean (baseline build) result:" "$(result_of mean_baseline)" \
+    "from_chars_loop result:" "$(result_of from_chars_loop)"
 for tool in mawk gawk datamash; do
     if [[ " ${names[*]} " == *" $tool "* ]]; then
-        printf '  %-24s %s\n' "$tool output:" "$(cat "$out/$tool.stdout")"
+        printf '  %-31s %s\n' "$tool output:" "$(cat "$out/mixed.$tool.stdout")"
     fi
 done
-if [[ $mean_result == "$loop_result" ]]; then
-    echo "  mean and from_chars_loop agree"
-else
-    echo "  mean and from_chars_loop DISAGREE"
-    status=1
-fi
-if [[ ${counts[0]} != "$lines" || ${counts[1]} != "$lines" || ${counts[2]} != "$lines" ||
-    ${counts[3]} != "$lines" ]]; then
-    echo "  a line count is not $lines"
-    status=1
-fi
+check_agreement "  "
+for name in mean mean_baseline from_chars_loop count_only wc_l; do
+    if [[ $(count_of "$name") != "$lines" ]]; then
+        echo "  a line count is not $lines"
+        status=1
+        break
+    fi
+done
 
+# --- Runs on the other shapes ----------------------------------------------------------------
+if ((${#shapes[@]} > 0)); then
+    shape_names=(mean mean_baseline from_chars_loop)
+    for shape in "${shapes[@]}"; do
+        run_rounds "$out/times-$shape.txt" "${shape_names[@]}"
+    done
+
+    echo
+    echo "by shape ($lines lines each; median wall times in ms, rounds as above; their ratios):"
+    python3 - "$out" mixed "${shapes[@]}" <<'EOF' || status=1
+import statistics
+import sys
+
+out, shapes = sys.argv[1], sys.argv[2:]
+# The goal for mean / from_chars_loop on each shape, and the target where there is one.
+goals = {"mixed": (0.40, 0.30), "integers": (0.50, None), "exponent": (0.50, None),
+         "timestamps": (0.80, None)}
+
+
+def verdict(ok, text="goal"):
+    return f"{text} met" if ok else f"{text} MISSED"
+
+
+print(f"{'shape':<10}  {'mean':>8}  {'baseline':>8}  {'from_chars_loop':>15}  "
+      f"{'mean/loop':>9}  {'baseline/loop':>13}  goal for mean/loop")
+for shape in shapes:
+    walls = {}
+    for line in open(f"{out}/times-{shape}.txt"):
+        name, _, wall_ns, _ = line.split()
+        walls.setdefault(name, []).append(int(wall_ns) / 1e6)
+    median = {n: statistics.median(w) for n, w in walls.items()}
+    mean, baseline, loop = median["mean"], median["mean_baseline"], median["from_chars_loop"]
+    r, rb = mean / loop, baseline / loop
+    goal, target = goals[shape]
+    text = f"<= {goal:.2f}: {verdict(r <= goal)}"
+    if target is not None:
+        text += f"; target <= {target:.2f}: {verdict(r <= target, 'target')}"
+    print(f"{shape:<10}  {mean:>8.1f}  {baseline:>8.1f}  {loop:>15.1f}  "
+          f"{r:>9.2f}  {rb:>13.2f}  {text}")
+print("(mean: the tool; baseline: mean (baseline build); loop: from_chars_loop;"
+      " the mixed row is from the runs above)")
+EOF
+    echo
+    echo "results by shape:"
+    for shape in "${shapes[@]}"; do
+        echo "  $shape:"
+        echo "    line count: mean $(count_of mean)," \
+            "mean (baseline build) $(count_of mean_baseline)," \
+            "from_chars_loop $(count_of from_chars_loop)"
+        printf '    %-31s %s\n' "mean result:" "$(result_of mean)" \
+            "mean (baseline build) result:" "$(result_of mean_baseline)" \
+            "from_chars_loop result:" "$(result_of from_chars_loop)"
+        check_agreement "    "
+        for name in "${shape_names[@]}"; do
+            if [[ $(count_of "$name") != "$lines" ]]; then
+                echo "    a line count is not $lines"
+                status=1
+                break
+            fi
+        done
+    done
+fi
+echo
 echo "load avg:  $(cut -d' ' -f1-3 /proc/loadavg) (after the runs)"
 
 if [[ ${KERNELS:-0} == 1 ]]; then
