@@ -1,6 +1,7 @@
-// Microbenchmarks of the tool's two kernels on the benchmark data: the newline count over a
-// 1 MiB block, and the number reader over numbers in each of the three forms and mixed, each
-// beside its standard library counterpart (std::count, std::from_chars).
+// Microbenchmarks of the tool's kernels on the benchmark data, for every kernel set this CPU
+// runs: the newline count over a 1 MiB block, and the mean pass's reading of numbers in each
+// of the three forms and mixed, each beside its standard library counterpart (std::count,
+// std::from_chars). The scalar reader, parse_number, is measured too.
 #include <benchmark/benchmark.h>
 #include <algorithm>
 #include <array>
@@ -9,8 +10,9 @@
 #include <string>
 
 #include "data_gen.hpp"
-#include "line_count.hpp"
+#include "kernels.hpp"
 #include "number.hpp"
+#include "space.hpp"
 
 namespace {
 
@@ -56,14 +58,45 @@ const std::string& numbers(mix which) {
     return text;
 }
 
-void BM_count_newlines(benchmark::State& state) {
+void BM_count_newlines(benchmark::State& state, const mean::kernel_set* kernels) {
     const std::string& block = data_block();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(mean::count_newlines(block.data(), block.size()));
+        benchmark::DoNotOptimize(kernels->count_newlines(block.data(), block.size()));
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(block.size()));
 }
-BENCHMARK(BM_count_newlines);
+
+// The kernel's whole pass over the numbers: the text with the slack the kernels read around it.
+void BM_sum_numbers(benchmark::State& state, const mean::kernel_set* kernels, mix which) {
+    const std::string text = std::string(64, ' ') + numbers(which) + std::string(64, ' ');
+    const char* const first = text.data() + 64;
+    const char* const whole = text.data() + text.size() - 64;
+    for (auto _ : state) {
+        const mean::block_sum sum = kernels->sum_numbers(first, whole, INT32_MAX, 0.0);
+        if (sum.fault != nullptr || sum.count != numbers_per_buffer) {
+            state.SkipWithError("not a number");
+            return;
+        }
+        benchmark::DoNotOptimize(sum.total);
+    }
+    state.SetItemsProcessed(state.iterations() * numbers_per_buffer);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size() - 128));
+}
+
+[[maybe_unused]] const bool registered = [] {
+    const std::pair<const char*, mix> mixes[] = {
+        {"g17", mix::g17}, {"f6", mix::f6}, {"f3", mix::f3}, {"mixed", mix::mixed}};
+    for (const mean::kernel_set* kernels : mean::runnable_kernels()) {
+        const std::string name = kernels->name;
+        benchmark::RegisterBenchmark(("BM_count_newlines/" + name).c_str(), BM_count_newlines,
+                                     kernels);
+        for (const auto& [form, which] : mixes) {
+            benchmark::RegisterBenchmark(("BM_sum_numbers/" + name + "/" + form).c_str(),
+                                         BM_sum_numbers, kernels, which);
+        }
+    }
+    return true;
+}();
 
 void BM_std_count(benchmark::State& state) {
     const std::string& block = data_block();

@@ -9,8 +9,8 @@
 
 namespace mean {
 
-// How many bytes each read of the data file asks for.
-inline constexpr std::size_t read_block = std::size_t{1} << 18;
+// How many bytes each read of the data file asks for, unless a test asks for other sizes.
+inline constexpr std::size_t block_size = std::size_t{1} << 18;
 
 // Owns one open file descriptor and closes it when it goes out of scope.
 class unique_fd {

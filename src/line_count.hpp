@@ -15,9 +15,6 @@ struct count_result {
     std::string error;  // empty when the whole file was counted
 };
 
-// The number of 0x0A bytes in [data, data + size).
-std::uint64_t count_newlines(const char* data, std::size_t size) noexcept;
-
 // Reads the open file `fd` from where it stands to its end and counts its newline bytes. A
 // failed read, or more than max_lines lines, ends the count with an error. Does not close fd.
 count_result count_lines(int fd);

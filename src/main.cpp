@@ -94,9 +94,9 @@ int run(int argc, char** argv) {
         return fail(result_path, mean::error_text(errno));
     }
 
-    const mean::mean_result mean = mean::average_values(data.get(), count.lines);
-    if (!mean.error.empty()) return fail_at(data_path, mean.line, mean.error);
-    if (const int failed = mean::write_result(result.get(), mean.mean)) {
+    const mean::average_result average = mean::average_values(data.get(), count.lines);
+    if (!average.error.empty()) return fail_at(data_path, average.line, average.error);
+    if (const int failed = mean::write_result(result.get(), average.mean)) {
         return fail(result_path, mean::error_text(failed));
     }
     data.close();

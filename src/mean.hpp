@@ -1,15 +1,15 @@
 // The mean pass over the data file, and the result line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "file.hpp"
+
 namespace mean {
 
-// The longest text of one number that the mean pass reads.
-inline constexpr std::size_t max_number_length = std::size_t{1} << 16;
-
-struct mean_result {
+struct average_result {
     double mean = 0.0;
     std::int64_t line = 0;  // the data line at fault, or 0 when the fault has no line
     std::string error;      // empty when the mean is complete
@@ -18,8 +18,9 @@ struct mean_result {
 // Reads `line_count` numbers from the open file `fd`, from where it stands, in file order and
 // whatever the lines between them; sums them in that order (total = value + total, from +0.0)
 // and returns total / line_count. Anything but a number where one is due, end of input before
-// `line_count` numbers, or a failed read ends the pass with an error. Does not close fd.
-mean_result average_values(int fd, std::int32_t line_count);
+// `line_count` numbers, or a failed read ends the pass with an error. Reads `read_size` bytes
+// at a time. Does not close fd.
+average_result average_values(int fd, std::int32_t line_count, std::size_t read_size = block_size);
 
 // Writes `mean` as the result line, "%lf\n", to the open file `fd`: 0, or the errno of the
 // failed write. Does not close fd.

@@ -1,7 +1,5 @@
 #include "number.hpp"
 
-#include <array>
-#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
@@ -9,10 +7,11 @@
 #include <limits>
 #include <string>
 
+#include "scale.hpp"
+#include "space.hpp"
+
 namespace mean {
 namespace {
-
-__extension__ typedef unsigned __int128 u128;  // GCC and Clang on x86-64
 
 constexpr bool is_digit(char c) noexcept {
     return static_cast<unsigned char>(c - '0') < 10;
@@ -22,189 +21,27 @@ constexpr bool is_hex_digit(char c) noexcept {
     return is_digit(c) || static_cast<unsigned char>((c | 0x20) - 'a') < 6;
 }
 
-// Eight ASCII bytes, loaded little-endian, are all digits.
-constexpr bool eight_digits(std::uint64_t v) noexcept {
-    return ((v & 0xF0F0F0F0F0F0F0F0) | (((v + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) ==
-           0x3333333333333333;
+// A number ends at white space or at the end of the text.
+bool ends_number(const char* p, const char* last) noexcept {
+    return p == last || is_space(*p);
 }
 
-// strtod on a copy of [first, last), which the caller has checked is a whole number.
-double strtod_copy(const char* first, const char* last) {
-    const std::string text(first, last);
-    return std::strtod(text.c_str(), nullptr);
-}
-
-constexpr std::uint64_t pow5[23] = {1,
-                                    5,
-                                    25,
-                                    125,
-                                    625,
-                                    3125,
-                                    15625,
-                                    78125,
-                                    390625,
-                                    1953125,
-                                    9765625,
-                                    48828125,
-                                    244140625,
-                                    1220703125,
-                                    6103515625,
-                                    30517578125,
-                                    152587890625,
-                                    762939453125,
-                                    3814697265625,
-                                    19073486328125,
-                                    95367431640625,
-                                    476837158203125,
-                                    2384185791015625};
-
-// 1 / 5^k, truncated to 128 bits: r × 2^-(128 + t) with 2^127 <= r < 2^128, t = floor(log2 5^k).
-struct reciprocal {
-    u128 r;
-    int t;
-};
-
-constexpr reciprocal make_reciprocal(std::uint64_t d) {
-    const int t = 63 - std::countl_zero(d);
-    // Long division of 2^(128 + t) by d, one bit at a time; the quotient is below 2^128.
-    u128 q = 0;
-    std::uint64_t remainder = 1;
-    for (int bit = 0; bit < 128 + t; ++bit) {
-        remainder <<= 1;
-        q <<= 1;
-        if (remainder >= d) {
-            remainder -= d;
-            q |= 1;
-        }
+// The end of `word` (lower case) matched in any case at p, or nullptr.
+const char* match_word(const char* p, const char* last, const char* word) noexcept {
+    for (; *word != '\0'; ++word, ++p) {
+        if (p == last || (*p | 0x20) != *word) return nullptr;
     }
-    return {q, t};
-}
-
-constexpr auto reciprocals = [] {
-    std::array<reciprocal, 23> table{};
-    for (std::size_t k = 1; k < table.size(); ++k)
-        table[k] = make_reciprocal(pow5[k]);
-    return table;
-}();
-
-// The double m × 2^(biased - 1075), for a 53-bit m with its leading one in bit 52, or m = 2^53
-// after rounding up: the carry out of the mantissa lands in the exponent field, as it should.
-double assemble(std::uint64_t biased, std::uint64_t m) noexcept {
-    return std::bit_cast<double>(((biased - 1) << 52) + m);
-}
-
-// The nearest double to (n + fraction) × 2^binary_exponent, ties to even, where n != 0, the
-// fraction lies in [0, 1) and `sticky` tells whether it is above 0. The result must be normal.
-double round_to_double(u128 n, int binary_exponent, bool sticky) noexcept {
-    const auto high = static_cast<std::uint64_t>(n >> 64);
-    const int zeros =
-        high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(static_cast<std::uint64_t>(n));
-    n <<= zeros;
-    binary_exponent -= zeros;
-    const auto top = static_cast<std::uint64_t>(n >> 64);
-    const bool rest = (top & 0x3FF) != 0 || static_cast<std::uint64_t>(n) != 0 || sticky;
-    std::uint64_t m = top >> 11;  // 53 bits, the leading one included
-    if (((top >> 10) & 1) != 0 && (rest || (m & 1) != 0)) ++m;
-    // m × 2^(binary_exponent + 75)
-    return assemble(static_cast<std::uint64_t>(binary_exponent + 75 + 1075), m);
-}
-
-// The correctly rounded w × 2^-k / 5^k, 1 <= k <= 22, by one exact division.
-double divide_exact(std::uint64_t w, int k) noexcept {
-    // Both operands normalized, the numerator's top bit at 126 and the divisor's at 63:
-    // the quotient has 63 or 64 bits and fits one 128-by-64-bit division.
-    const int w_shift = std::countl_zero(w);
-    const int d_shift = std::countl_zero(pow5[k]);
-    const std::uint64_t divisor = pow5[k] << d_shift;
-    const std::uint64_t high = (w << w_shift) >> 1;
-    const std::uint64_t low = (w << w_shift) << 63;
-    std::uint64_t quotient;
-    std::uint64_t remainder;
-#if defined(__x86_64__)
-    __asm__("divq %4" : "=a"(quotient), "=d"(remainder) : "a"(low), "d"(high), "rm"(divisor));
-#else
-    const u128 numerator = (static_cast<u128>(high) << 64) | low;
-    quotient = static_cast<std::uint64_t>(numerator / divisor);
-    remainder = static_cast<std::uint64_t>(numerator % divisor);
-#endif
-    // w × 2^-k / 5^k = (quotient + fraction) × 2^(d_shift - w_shift - 63 - k)
-    return round_to_double(quotient, d_shift - w_shift - 63 - k, remainder != 0);
-}
-
-// The correctly rounded w × 10^e, for 0 < w < 2^64 and -22 <= e <= 22, in integer
-// arithmetic: 10^e = 5^e × 2^e, and 5^22 < 2^52, so a product fits in 128 bits.
-}  // namespace
-
-double detail::scale_exact(std::uint64_t w, int e) noexcept {
-    if (e >= 0) return round_to_double(static_cast<u128>(w) * pow5[e], e, false);
-    const int k = -e;
-    // w / 5^k through the truncated reciprocal: the 128-bit head u of the 192-bit product
-    // W × r falls short of the true W / 5^k (in the same units) by less than 2. That decides
-    // the rounding unless the bits below the 53 kept lie within 2 of the halfway point or of
-    // the next unit; then the exact division decides.
-    const int w_shift = std::countl_zero(w);
-    const std::uint64_t big_w = w << w_shift;
-    const reciprocal& inverse = reciprocals[static_cast<std::size_t>(k)];
-    const u128 low = static_cast<u128>(big_w) * static_cast<std::uint64_t>(inverse.r);
-    const u128 u =
-        static_cast<u128>(big_w) * static_cast<std::uint64_t>(inverse.r >> 64) + (low >> 64);
-    // u has its top bit at 127 or 126; it keeps 53 bits and drops `64 + shift` below them.
-    // Written without branches on the data: the rounding goes either way at random.
-    const auto high = static_cast<std::uint64_t>(u >> 64);
-    const auto rest_low = static_cast<std::uint64_t>(u);
-    const int top = static_cast<int>(high >> 63);
-    const int shift = 10 + top;
-    const std::uint64_t m = high >> shift;
-    const std::uint64_t rest_high = high & ((std::uint64_t{1} << shift) - 1);
-    const std::uint64_t half_high = std::uint64_t{1} << (shift - 1);
-    // Too close to call: the dropped bits are half a unit or one below, or the unit less 1 or 2.
-    const bool near_half = (rest_high == half_high && rest_low == 0) ||
-                           (rest_high == half_high - 1 && rest_low == ~std::uint64_t{0});
-    const bool near_unit =
-        rest_high == (std::uint64_t{1} << shift) - 1 && rest_low >= ~std::uint64_t{1};
-    if (near_half || near_unit) return divide_exact(w, k);
-    const std::uint64_t up = (rest_high > half_high) | ((rest_high == half_high) & (rest_low != 0));
-    // value = u × 2^(64 - 128 - t - w_shift - k) = m × 2^(shift - t - w_shift - k)
-    return assemble(static_cast<std::uint64_t>(shift - inverse.t - w_shift - k + 1075), m + up);
-}
-
-namespace {
-
-// inf, infinity or nan in any case, at p; returns the end of the word or nullptr.
-const char* parse_word(const char* p, const char* last, bool negative, double& value) noexcept {
-    const auto word = [&](const char* q, const char* text) -> const char* {
-        for (; *text != '\0'; ++text, ++q) {
-            if (q == last || (*q | 0x20) != *text) return nullptr;
-        }
-        return q;
-    };
-    if (const char* end = word(p, "inf")) {
-        if (const char* longer = word(end, "inity")) end = longer;
-        value = negative ? -std::numeric_limits<double>::infinity()
-                         : std::numeric_limits<double>::infinity();
-        return end;
-    }
-    if (const char* end = word(p, "nan")) {
-        value = negative ? -std::numeric_limits<double>::quiet_NaN()
-                         : std::numeric_limits<double>::quiet_NaN();
-        return end;
-    }
-    return nullptr;
+    return p;
 }
 
 // The end of a hexadecimal constant whose hex digits start at p, or nullptr.
 const char* scan_hex(const char* p, const char* last) noexcept {
     bool any_digit = false;
-    while (p != last && is_hex_digit(*p)) {
+    for (; p != last && is_hex_digit(*p); ++p)
         any_digit = true;
-        ++p;
-    }
     if (p != last && *p == '.') {
-        ++p;
-        while (p != last && is_hex_digit(*p)) {
+        for (++p; p != last && is_hex_digit(*p); ++p)
             any_digit = true;
-            ++p;
-        }
     }
     if (!any_digit) return nullptr;
     if (p != last && (*p | 0x20) == 'p') {
@@ -218,73 +55,134 @@ const char* scan_hex(const char* p, const char* last) noexcept {
     return p;
 }
 
+constexpr std::uint64_t powers_of_ten[20] = {1,
+                                             10,
+                                             100,
+                                             1000,
+                                             10000,
+                                             100000,
+                                             1000000,
+                                             10000000,
+                                             100000000,
+                                             1000000000,
+                                             10000000000,
+                                             100000000000,
+                                             1000000000000,
+                                             10000000000000,
+                                             100000000000000,
+                                             1000000000000000,
+                                             10000000000000000,
+                                             100000000000000000,
+                                             1000000000000000000,
+                                             10000000000000000000u};
+
+// The correctly rounded w × 10^e in `value`, for 0 < w < 2^64, when -22 <= e <= 22, or when
+// e is larger but w × 10^(e - 22) is still below 2^64 (then that product is exact and only the
+// last factor 10^22 rounds). False for anything else.
+bool scale_wide(std::uint64_t w, std::int64_t e, double& value) noexcept {
+    if (e < -22 || e > 22 + 19) return false;
+    if (e > 22) {
+        const std::uint64_t factor = powers_of_ten[e - 22];
+        if (w > std::numeric_limits<std::uint64_t>::max() / factor) return false;
+        w *= factor;
+        e = 22;
+    }
+    value = scale(w, static_cast<int>(e));
+    return true;
+}
+
+// strtod on a copy of the number's text, which must end at the copy's NUL.
+double strtod_copy(const char* first, const char* end) noexcept {
+    const auto length = static_cast<std::size_t>(end - first);
+    if (length <= max_number_length) {
+        char text[max_number_length + 1];
+        std::memcpy(text, first, length);
+        text[length] = '\0';
+        return std::strtod(text, nullptr);
+    }
+    // Only callers other than the mean pass, which refuses such texts, get here.
+    const std::string text(first, end);
+    return std::strtod(text.c_str(), nullptr);
+}
+
+// The general reader: std::from_chars for decimals, strtod for hexadecimal constants and for
+// values beyond the range of doubles, on the whole text of a scanned number.
+double read_general(const number_text& number, const char* first) noexcept {
+    if (number.kind == number_kind::decimal) {
+        const char* const body = first + (*first == '+' || *first == '-');
+        double v;
+        const auto [end, error] = std::from_chars(body, number.end, v, std::chars_format::general);
+        if (error == std::errc() && end == number.end) return with_sign(v, number.negative);
+    }
+    return strtod_copy(first, number.end);
+}
+
 }  // namespace
 
-const char* detail::parse_number_general(const char* first, const char* last,
-                                         double& value) noexcept {
+number_text scan_number(const char* first, const char* last) noexcept {
+    number_text number;
     const char* p = first;
-    bool negative = false;
     if (p != last && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
+        number.negative = *p == '-';
         ++p;
     }
-    if (p == last) return first;
-    const char* const body = p;
+    if (p == last) return {};
 
     if (!is_digit(*p) && *p != '.') {
-        double word_value;
-        const char* end = parse_word(p, last, negative, word_value);
-        if (end == nullptr || (end != last && !is_space(*end))) return first;
-        value = word_value;
-        return end;
+        const char* end = match_word(p, last, "inf");
+        if (end != nullptr) {
+            if (const char* longer = match_word(end, last, "inity")) end = longer;
+            number.kind = number_kind::infinity;
+        } else if ((end = match_word(p, last, "nan")) != nullptr) {
+            number.kind = number_kind::nan;
+        }
+        if (end == nullptr || !ends_number(end, last)) return {};
+        number.end = end;
+        return number;
     }
 
     if (*p == '0' && last - p > 2 && (p[1] | 0x20) == 'x') {
-        const char* end = scan_hex(p + 2, last);
-        if (end == nullptr || (end != last && !is_space(*end))) return first;
-        try {
-            value = strtod_copy(first, end);
-        } catch (...) {  // no memory for the copy: not a number this run can read
-            return first;
-        }
-        return end;
+        const char* const end = scan_hex(p + 2, last);
+        if (end == nullptr || !ends_number(end, last)) return {};
+        number.end = end;
+        number.kind = number_kind::general;
+        return number;
     }
 
-    // Decimal: all the digits go into w, the value being w × 10^exponent. w wraps when there
-    // are more than 19 significant digits; that case is found below and read another way.
+    // Decimal. The first 19 significant digits go into `digits`; the exponent counts the
+    // integer digits dropped after them and the fraction digits kept.
     std::uint64_t w = 0;
-    const char* const integer = p;
-    while (p != last && is_digit(*p)) {
-        w = w * 10 + static_cast<unsigned>(*p - '0');
-        ++p;
-    }
-    std::int64_t digits = p - integer;
+    int kept = 0;
     std::int64_t exponent = 0;
+    bool truncated = false;
+    bool any_digit = false;
+    for (; p != last && is_digit(*p); ++p) {
+        any_digit = true;
+        const auto d = static_cast<unsigned>(*p - '0');
+        if (kept == 19) {
+            ++exponent;
+            truncated |= d != 0;
+        } else if (kept != 0 || d != 0) {
+            w = w * 10 + d;
+            ++kept;
+        }
+    }
     if (p != last && *p == '.') {
-        ++p;
-        const char* const fraction = p;
-        while (last - p >= 8) {
-            if (!eight_digits(detail::load8(p))) break;
-            w = w * 100000000 + detail::digits_value(p, 8);
-            p += 8;
+        for (++p; p != last && is_digit(*p); ++p) {
+            any_digit = true;
+            const auto d = static_cast<unsigned>(*p - '0');
+            if (kept == 19) {
+                truncated |= d != 0;
+                continue;
+            }
+            if (kept != 0 || d != 0) {
+                w = w * 10 + d;
+                ++kept;
+            }
+            --exponent;
         }
-        while (p != last && is_digit(*p)) {
-            w = w * 10 + static_cast<unsigned>(*p - '0');
-            ++p;
-        }
-        exponent = fraction - p;
-        digits += p - fraction;
     }
-    if (digits == 0) return first;
-    bool truncated = false;  // more than 19 significant digits: w is not the digits' value
-    if (digits > 19) {
-        std::int64_t significant = 0;  // the digits from the first that is not zero on
-        for (const char* q = integer; q != p; ++q) {
-            if (*q != '.' && (significant != 0 || *q != '0')) ++significant;
-        }
-        truncated = significant > 19;
-    }
-
+    if (!any_digit) return {};
     if (p != last && (*p | 0x20) == 'e') {
         const char* q = p + 1;
         bool exponent_negative = false;
@@ -292,7 +190,7 @@ const char* detail::parse_number_general(const char* first, const char* last,
             exponent_negative = *q == '-';
             ++q;
         }
-        if (q == last || !is_digit(*q)) return first;
+        if (q == last || !is_digit(*q)) return {};
         std::int64_t e = 0;
         for (; q != last && is_digit(*q); ++q) {
             if (e < 100000000000000000) e = e * 10 + (*q - '0');  // beyond any digit count
@@ -300,32 +198,41 @@ const char* detail::parse_number_general(const char* first, const char* last,
         exponent += exponent_negative ? -e : e;
         p = q;
     }
-    if (p != last && !is_space(*p)) return first;
+    if (!ends_number(p, last)) return {};
+    number.end = p;
+    number.digits = w;
+    number.exponent = exponent;
+    number.truncated = truncated;
+    number.kind = number_kind::decimal;
+    return number;
+}
 
-    if (!truncated) {
-        if (w == 0) {
-            value = negative ? -0.0 : 0.0;
-            return p;
+double to_double(const number_text& number, const char* first) noexcept {
+    switch (number.kind) {
+        case number_kind::infinity:
+            return with_sign(std::numeric_limits<double>::infinity(), number.negative);
+        case number_kind::nan:
+            return with_sign(std::numeric_limits<double>::quiet_NaN(), number.negative);
+        case number_kind::decimal: {
+            if (number.digits == 0) return with_sign(0.0, number.negative);
+            double low;
+            if (scale_wide(number.digits, number.exponent, low)) {
+                if (!number.truncated) return with_sign(low, number.negative);
+                // The value lies strictly between digits × 10^e and (digits + 1) × 10^e (at
+                // most 10^19, still below 2^64). Rounding is monotonic, so when both bounds
+                // round to the same double, so does every value between them.
+                double high;
+                if (scale_wide(number.digits + 1, number.exponent, high) && high == low) {
+                    return with_sign(low, number.negative);
+                }
+            }
+            return read_general(number, first);
         }
-        if (exponent >= -22 && exponent <= 22) {
-            value = detail::with_sign(detail::scale(w, static_cast<int>(exponent)), negative);
-            return p;
-        }
+        case number_kind::general:
+        case number_kind::none:
+            break;
     }
-
-    double v;
-    const auto [end, error] = std::from_chars(body, p, v, std::chars_format::general);
-    if (error == std::errc() && end == p) {
-        value = detail::with_sign(v, negative);
-        return p;
-    }
-    // Out of range: strtod gives the infinity or the rounded tiny value.
-    try {
-        value = strtod_copy(first, p);
-    } catch (...) {
-        return first;
-    }
-    return p;
+    return read_general(number, first);
 }
 
 }  // namespace mean

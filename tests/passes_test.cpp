@@ -82,16 +82,21 @@ class AverageValues : public testing::TestWithParam<mean_case> {};
 
 TEST_P(AverageValues, ReadsLineCountNumbersInFileOrder) {
     const mean_case& c = GetParam();
-    const auto data = memory_file(c.content);
-    const mean::mean_result mean = mean::average_values(data.get(), c.lines);
-    if (!mean.error.empty()) {
-        EXPECT_EQ(mean.error, c.result);
-        EXPECT_EQ(mean.line, c.error_line);
-        return;
+    // The same result, or the same fault on the same line, whatever the size of the reads.
+    for (const std::size_t read_size :
+         {mean::block_size, std::size_t{1}, std::size_t{3}, std::size_t{64}}) {
+        if (read_size < 64 && c.content.size() > 10000) continue;
+        const auto data = memory_file(c.content);
+        const mean::average_result mean = mean::average_values(data.get(), c.lines, read_size);
+        if (!mean.error.empty()) {
+            EXPECT_EQ(mean.error, c.result) << read_size;
+            EXPECT_EQ(mean.line, c.error_line) << read_size;
+            continue;
+        }
+        const auto result = memory_file("");
+        ASSERT_EQ(mean::write_result(result.get(), mean.mean), 0);
+        EXPECT_EQ(file_text(result.get()), c.result) << read_size;
     }
-    const auto result = memory_file("");
-    ASSERT_EQ(mean::write_result(result.get(), mean.mean), 0);
-    EXPECT_EQ(file_text(result.get()), c.result);
 }
 
 const std::string long_number = "1." + std::string(65534, '0');  // 65536 bytes
@@ -134,16 +139,22 @@ INSTANTIATE_TEST_SUITE_P(
         mean_case{"1\n \n", 2, "2 lines but only 1 number"},
         mean_case{"\n", 1, "1 line but only 0 numbers"}));
 
-TEST(AverageValuesRandom, MatchesAStrtodSumInFileOrder) {
-    // Files of mixed number forms and white space, several read blocks long: the mean is the
-    // one a plain strtod loop gives over the first line-count numbers, bit for bit.
-    std::mt19937_64 random(20261207);
-    const char* const forms[] = {"%.17g", "%.6f", "%.3f", "%g", "%.3e", "%a", "%.0f", "%+.20f"};
+// Files of mixed number forms and white space, read in reads of every size from one byte to
+// several blocks: the mean is the one a plain strtod loop gives over the first line-count
+// numbers, bit for bit, whatever the reads cut.
+class AverageValuesRandom : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(AverageValuesRandom, MatchesAStrtodSumInFileOrder) {
+    const std::size_t read_size = GetParam();
+    std::mt19937_64 random(20261207 + read_size);
+    const char* const forms[] = {"%.17g", "%.6f", "%.3f",   "%g",    "%.3e",
+                                 "%a",    "%.0f", "%+.20f", "%.10f", "%.6E"};
     const char* const separators[] = {"\n", "\r\n", " \n", "\n\t", " ", "\t", "  \v"};
+    const std::size_t size = std::min(3 * mean::block_size, 2000 * read_size);
     for (int file = 0; file < 4; ++file) {
         std::string content;
         std::vector<double> values;
-        while (content.size() < 3 * mean::read_block) {
+        while (content.size() < size) {
             const double x = std::ldexp(static_cast<double>(random() >> 11) - 4.5e15,
                                         static_cast<int>(random() % 80) - 60);
             char text[128];
@@ -160,12 +171,15 @@ TEST(AverageValuesRandom, MatchesAStrtodSumInFileOrder) {
         const double expected = total / lines;
 
         const auto data = memory_file(content);
-        const mean::mean_result mean = mean::average_values(data.get(), lines);
+        const mean::average_result mean = mean::average_values(data.get(), lines, read_size);
         ASSERT_EQ(mean.error, "");
         EXPECT_EQ(std::bit_cast<std::uint64_t>(mean.mean), std::bit_cast<std::uint64_t>(expected))
             << mean.mean << " != " << expected;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(ReadSizes, AverageValuesRandom,
+                         testing::Values(1, 7, 100, 4096, mean::block_size));
 
 TEST(WriteResult, ReportsAFailedWrite) {
     mean::unique_fd full(::open("/dev/full", O_WRONLY | O_CLOEXEC));

@@ -1,0 +1,61 @@
+// The vector kernels of the two passes, one set for each instruction set this build has, and
+// the choice among them, made once from the CPU's features.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace mean {
+
+// What the mean pass gives back for one block of text.
+struct block_sum {
+    double total = 0.0;           // the running total after the numbers read
+    std::int32_t count = 0;       // how many numbers were read
+    const char* fault = nullptr;  // the start of the text refused where a number was due
+};
+
+// Bit i set when byte i of the 32 at a number's start is in the class.
+struct char_classes {
+    std::uint32_t digit;  // 0 to 9
+    std::uint32_t point;  // .
+    std::uint32_t exp;    // e or E
+    std::uint32_t sign;   // + or -
+};
+
+struct kernel_set {
+    const char* name;
+
+    // Bit i set when p[i] is white space (is_space), for i from 0 to 63.
+    std::uint64_t (*space_mask)(const char* p) noexcept;
+
+    // The number of 0x0A bytes in [data, data + size).
+    std::uint64_t (*count_newlines)(const char* data, std::size_t size) noexcept;
+
+    // Reads, in order, the numbers that start in [first, whole), each after white space or
+    // at `first`, until `wanted` of them are read, adding each to the total (total = value +
+    // total, from `total`). Stops at the first text that is not a number, or longer than
+    // max_number_length. The caller guarantees that whole[-1] or whole[0] is white space, so
+    // every number that starts before `whole` ends before it or at it, and that 32 bytes
+    // before `first` and 64 bytes after `whole` can be read.
+    block_sum (*sum_numbers)(const char* first, const char* whole, std::int32_t wanted,
+                             double total) noexcept;
+
+    // The number at `first` as the mean pass reads it: parse_number's result, under the same
+    // guarantees about the bytes around [first, last) as sum_numbers. For tests.
+    const char* (*read_number)(const char* first, const char* last, double& value) noexcept;
+};
+
+// Runs on every x86-64 CPU.
+extern const kernel_set baseline_kernels;
+// Built unless the build asks for the baseline alone; run only where the CPU has them.
+extern const kernel_set avx2_kernels;
+extern const kernel_set avx512_kernels;
+
+// Every kernel set this build has and this CPU runs, narrowest first.
+std::span<const kernel_set* const> runnable_kernels();
+
+// The widest of them, chosen on the first call and kept for the run.
+const kernel_set& chosen_kernels();
+
+}  // namespace mean
