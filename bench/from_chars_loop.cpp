@@ -15,15 +15,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "space.hpp"
+
 namespace {
 
 constexpr std::size_t block = std::size_t{1} << 20;
 // Room kept before each block for a number cut by the end of the previous one.
 constexpr std::size_t max_tail = 4096;
-
-bool is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 int fail(const char* where, const char* what) {
     std::fprintf(stderr, "from_chars_loop: %s: %s\n", where, what);
@@ -82,16 +80,16 @@ int main(int argc, char** argv) {
         const char* const end = buffer + got;
         const char* whole = end;
         if (got != 0) {
-            while (whole != p && !is_space(whole[-1]))
+            while (whole != p && !mean::is_space(whole[-1]))
                 --whole;
         }
         for (;;) {
-            while (p != whole && is_space(*p))
+            while (p != whole && mean::is_space(*p))
                 ++p;
             if (p == whole) break;
             double value;
             const auto [next, error] = std::from_chars(p, whole, value);
-            if (error != std::errc() || (next != whole && !is_space(*next))) {
+            if (error != std::errc() || (next != whole && !mean::is_space(*next))) {
                 return fail(path, "not a number");
             }
             total = value + total;

@@ -10,14 +10,11 @@
 #include <string>
 
 #include "number.hpp"
+#include "space.hpp"
 
 namespace {
 
 constexpr std::uint64_t kUntouched = 0x7FF4DEADBEEF0001;  // a NaN that no text reads to
-
-bool white(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 std::uint64_t bits(double v) {
     return std::bit_cast<std::uint64_t>(v);
@@ -48,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (bits(value) != kUntouched)
             disagree("refused but changed the value", 0, value, length, expected);
         // strtod stops at a NUL, so the bytes it read hold none.
-        const bool whole = length > 0 && (length == size || white(text[length]));
-        if (whole && !white(text[0]) && std::memchr(text.data(), '(', length) == nullptr)
+        const bool whole = length > 0 && (length == size || mean::is_space(text[length]));
+        if (whole && !mean::is_space(text[0]) && std::memchr(text.data(), '(', length) == nullptr)
             disagree("refused a number strtod reads whole", 0, value, length, expected);
         return 0;
     }
@@ -58,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto read = static_cast<std::size_t>(end - first);
     if (read != length || bits(value) != bits(expected))
         disagree("accepted with another length or value", end - first, value, length, expected);
-    if (read < size && !white(text[read]))
+    if (read < size && !mean::is_space(text[read]))
         disagree("accepted a number not followed by white space", end - first, value, length,
                  expected);
     return 0;

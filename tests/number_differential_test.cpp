@@ -1,6 +1,7 @@
 // The number reader against strtod on about a million generated texts: whatever the reader
 // accepts must read to strtod's bits and length and end at white space or at the end, and every
-// number strtod reads whole (without "nan(...)") must be accepted.
+// number strtod reads whole (without "nan(...)") must be accepted. Every kernel set's reader
+// must read each text as the scalar reader does.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -18,17 +19,15 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "kernels.hpp"
 #include "number.hpp"
+#include "space.hpp"
 
 namespace {
 
 using Rng = std::mt19937_64;
 constexpr std::uint64_t kUntouched = 0x7FF4DEADBEEF0001;  // a NaN that no text reads to
 constexpr int kMaxFailures = 10;
-
-bool white(char c) {
-    return c != '\0' && std::strchr(" \t\n\v\f\r", c) != nullptr;
-}
 
 std::uint64_t bits(double v) {
     return std::bit_cast<std::uint64_t>(v);
@@ -88,7 +87,7 @@ class Differential {
         char* strtod_end = nullptr;
         const double expected = std::strtod(text.c_str(), &strtod_end);
         const auto length = static_cast<std::size_t>(strtod_end - text.c_str());
-        const bool whole = length > 0 && (length == n || white(text[length]));
+        const bool whole = length > 0 && (length == n || mean::is_space(text[length]));
         const std::string results =
             format(" reader: %td bytes, bits %016llx; strtod: %zu bytes, bits %016llx; ",
                    end - first, static_cast<unsigned long long>(bits(value)), length,
@@ -96,7 +95,7 @@ class Differential {
         if (number && !whole) fail("generated number not read whole by strtod;" + results, text);
         if (end == first) {
             if (bits(value) != kUntouched) fail("refused but changed the value;" + results, text);
-            if (whole && !white(text[0]) && text.find('(') == std::string::npos)
+            if (whole && !mean::is_space(text[0]) && text.find('(') == std::string::npos)
                 fail("refused a number strtod reads whole;" + results, text);
         } else if (end < first || end > first + n) {
             fail("returned a pointer outside the text;" + results, text);
@@ -104,8 +103,25 @@ class Differential {
             const auto read = static_cast<std::size_t>(end - first);
             if (read != length || bits(value) != bits(expected))
                 fail("accepted with another length or value;" + results, text);
-            else if (read < n && !white(text[read]))
+            else if (read < n && !mean::is_space(text[read]))
                 fail("accepted a number not followed by white space;" + results, text);
+        }
+        // Each kernel set's reader, with the slack it may read around the text, gives the
+        // same as the scalar reader, but refuses a number longer than the pass reads.
+        const bool too_long = static_cast<std::size_t>(end - first) > mean::max_number_length;
+        const std::ptrdiff_t kernel_length = too_long ? 0 : end - first;
+        const std::uint64_t kernel_bits = too_long ? kUntouched : bits(value);
+        padded_.assign(64, '7');
+        padded_ += text;
+        padded_ += ' ';
+        padded_.append(64, '7');
+        const char* const copy = padded_.data() + 64;
+        for (const mean::kernel_set* kernels : mean::runnable_kernels()) {
+            double kernel_value = std::bit_cast<double>(kUntouched);
+            const char* const kernel_end = kernels->read_number(copy, copy + n, kernel_value);
+            if (kernel_end - copy != kernel_length || bits(kernel_value) != kernel_bits) {
+                fail(std::string(kernels->name) + " kernels read it otherwise;" + results, text);
+            }
         }
     }
 
@@ -119,6 +135,7 @@ class Differential {
 
     int failures_ = 0;
     long checked_ = 0;
+    std::string padded_;
 };
 
 std::string with_sign(Rng& rng, std::string text) {
