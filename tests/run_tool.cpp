@@ -45,7 +45,18 @@ tool_run run_tool(const std::vector<std::string>& args, const std::string& cwd,
     const scratch_dir captured;
     const std::string out = out_path.empty() ? captured.path("stdout") : out_path;
     const std::string err = captured.path("stderr");
-    std::vector<char*> argv{const_cast<char*>(MEAN_EXECUTABLE)};
+    // MEAN_TOOL_WRAPPER, when set, runs the tool under another program, as in
+    // "qemu-x86_64 -cpu Haswell": its words come before the tool's path.
+    std::vector<std::string> wrapper;
+    if (const char* words = std::getenv("MEAN_TOOL_WRAPPER")) {
+        std::istringstream split(words);
+        for (std::string word; split >> word;)
+            wrapper.push_back(word);
+    }
+    std::vector<char*> argv;
+    for (auto& word : wrapper)
+        argv.push_back(word.data());
+    argv.push_back(const_cast<char*>(MEAN_EXECUTABLE));
     for (const auto& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -60,7 +71,7 @@ tool_run run_tool(const std::vector<std::string>& args, const std::string& cwd,
             ::dup2(in_fd, 0) < 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) {
             ::_exit(126);
         }
-        ::execv(argv[0], argv.data());
+        ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
     tool_run run;
