@@ -5,22 +5,28 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "file.hpp"
 #include "line_count.hpp"
 #include "mean.hpp"
+#include "quote.hpp"
 
 namespace {
 
-int fail(const std::string& where, const std::string& what) {
-    std::fprintf(stderr, "mean: %s: %s\n", where.c_str(), what.c_str());
+// Reports a fault as "mean: WHERE: WHAT" and gives the exit status 1. WHERE is a file name
+// as quote_path shows it, or "standard output".
+int fail(std::string_view where, std::string_view what) {
+    std::fprintf(stderr, "mean: %.*s: %.*s\n", static_cast<int>(where.size()), where.data(),
+                 static_cast<int>(what.size()), what.data());
     return 1;
 }
 
-int fail_at(const std::string& path, std::int64_t line, const std::string& what) {
-    return line > 0 ? fail(path + ':' + std::to_string(line), what) : fail(path, what);
+int fail_at(const std::string& name, std::int64_t line, const std::string& what) {
+    return line > 0 ? fail(name + ':' + std::to_string(line), what) : fail(name, what);
 }
 
 bool same_file(const struct stat& a, const struct stat& b) {
@@ -53,54 +59,55 @@ mean::unique_fd open_data(const char* path, struct stat& info, std::string& erro
 
 constexpr const char* same_file_error = "is the data file; refusing to overwrite it";
 
-// The run from the arguments to the exit status.
-int run(int argc, char** argv) {
+// The run from the arguments to the exit status. Sets `data_name` to the data file's name as
+// messages show it before anything else is allocated.
+int run(int argc, char** argv, std::string& data_name) {
     if (argc < 3) {
         std::fputs("usage: mean DATA-FILE RESULT-FILE\n", stderr);
         return 2;
     }
-    const std::string data_path = argv[1];
-    const std::string result_path = argv[2];
+    data_name = mean::quote_path(argv[1]);
+    const std::string result_name = mean::quote_path(argv[2]);
     std::string error;
 
     struct stat data_info {};
     mean::unique_fd data = open_data(argv[1], data_info, error);
-    if (!data) return fail(data_path, error);
+    if (!data) return fail(data_name, error);
     // Refuse a result path that names the data file before anything is written.
     struct stat result_info {};
     if (::stat(argv[2], &result_info) == 0 && same_file(result_info, data_info)) {
-        return fail(result_path, same_file_error);
+        return fail(result_name, same_file_error);
     }
 
     const mean::count_result count = mean::count_lines(data.get());
-    if (!count.error.empty()) return fail(data_path, count.error);
+    if (!count.error.empty()) return fail(data_name, count.error);
     std::printf("%d\n", count.lines);
     if (std::fflush(stdout) != 0) return fail("standard output", mean::error_text(errno));
     data.close();
 
     struct stat again {};
     data = open_data(argv[1], again, error);
-    if (!data) return fail(data_path, error);
-    if (!same_file(again, data_info)) return fail(data_path, "was replaced during the run");
+    if (!data) return fail(data_name, error);
+    if (!same_file(again, data_info)) return fail(data_name, "was replaced during the run");
 
     // Opened without O_TRUNC so that the check below comes before any byte is lost; an
     // existing regular file is then emptied, as "w" would.
     mean::unique_fd result(::open(argv[2], O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
     if (!result || ::fstat(result.get(), &result_info) != 0) {
-        return fail(result_path, mean::error_text(errno));
+        return fail(result_name, mean::error_text(errno));
     }
-    if (same_file(result_info, data_info)) return fail(result_path, same_file_error);
+    if (same_file(result_info, data_info)) return fail(result_name, same_file_error);
     if (S_ISREG(result_info.st_mode) && ::ftruncate(result.get(), 0) != 0) {
-        return fail(result_path, mean::error_text(errno));
+        return fail(result_name, mean::error_text(errno));
     }
 
     const mean::mean_result mean = mean::average_values(data.get(), count.lines);
-    if (!mean.error.empty()) return fail_at(data_path, mean.line, mean.error);
+    if (!mean.error.empty()) return fail_at(data_name, mean.line, mean.error);
     if (const int failed = mean::write_result(result.get(), mean.mean)) {
-        return fail(result_path, mean::error_text(failed));
+        return fail(result_name, mean::error_text(failed));
     }
     data.close();
-    if (const int failed = result.close()) return fail(result_path, mean::error_text(failed));
+    if (const int failed = result.close()) return fail(result_name, mean::error_text(failed));
     if (std::fclose(stdout) != 0) return fail("standard output", mean::error_text(errno));
     return 0;
 }
@@ -108,9 +115,15 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::string data_name;
     try {
-        return run(argc, argv);
+        return run(argc, argv, data_name);
     } catch (const std::bad_alloc&) {
-        return fail(argc > 1 ? argv[1] : "mean", mean::error_text(ENOMEM));
+        // What could not be allocated is freed by now; the message itself allocates nothing.
+        if (data_name.empty()) {
+            std::fprintf(stderr, "mean: %s\n", std::strerror(ENOMEM));
+            return 1;
+        }
+        return fail(data_name, std::strerror(ENOMEM));
     }
 }

@@ -112,6 +112,54 @@ INSTANTIATE_TEST_SUITE_P(
         unreadable_case{"fifo", "mean: fifo: is a pipe or socket, which cannot be read twice\n"},
         unreadable_case{"sock", "mean: sock: is a pipe or socket, which cannot be read twice\n"}));
 
+// A missing data file of each kind of name: plain names are shown as they are, names that
+// could garble the message line are quoted.
+class MissingDataName : public testing::TestWithParam<unreadable_case> {};
+
+TEST_P(MissingDataName, ShowsTheNameOnOneLine) {
+    const scratch_dir dir;
+    const tool_run run = run_tool({GetParam().data, "result.txt"}, dir.root());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, GetParam().err);
+    EXPECT_EQ(read_file(dir.path("result.txt")), "<missing>");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, MissingDataName,
+    testing::Values(
+        unreadable_case{"plain.txt", "mean: plain.txt: No such file or directory\n"},
+        unreadable_case{"my data.txt", "mean: my data.txt: No such file or directory\n"},
+        unreadable_case{"\xC3\xA9t\xC3\xA9.txt",
+                        "mean: \xC3\xA9t\xC3\xA9.txt: No such file or directory\n"},
+        unreadable_case{"", "mean: '': No such file or directory\n"},
+        unreadable_case{"bad\nname.txt",
+                        "mean: 'bad'$'\\n''name.txt': No such file or directory\n"},
+        unreadable_case{"\x1B[31mred.txt",
+                        "mean: ''$'\\033''[31mred.txt': No such file or directory\n"},
+        unreadable_case{"caf\xE9.txt", "mean: 'caf'$'\\351''.txt': No such file or directory\n"}));
+
+TEST(QuotedNames, DataLineAndResultNamesAreQuoted) {
+    const scratch_dir dir;
+    const std::string data = "bad\nname.txt";
+    write_file(dir.path(data), "1\nx\n");
+    const tool_run bad_line = run_tool({data, "result.txt"}, dir.root());
+    EXPECT_EQ(bad_line.status, 1);
+    EXPECT_EQ(bad_line.out, "2\n");
+    EXPECT_EQ(bad_line.err, "mean: 'bad'$'\\n''name.txt':2: expected a number, found \"x\"\n");
+
+    write_file(dir.path(data), "1\n");
+    const tool_run no_dir = run_tool({data, "no\x1B/result.txt"}, dir.root());
+    EXPECT_EQ(no_dir.status, 1);
+    EXPECT_EQ(no_dir.out, "1\n");
+    EXPECT_EQ(no_dir.err, "mean: 'no'$'\\033''/result.txt': No such file or directory\n");
+
+    const tool_run same = run_tool({data, "./" + data}, dir.root());
+    EXPECT_EQ(same.status, 1);
+    EXPECT_EQ(same.err,
+              "mean: './bad'$'\\n''name.txt': is the data file; refusing to overwrite it\n");
+}
+
 TEST(SameFile, EverySpellingOfTheDataFileIsRefused) {
     const scratch_dir dir;
     const std::string data = "1\n2\n";
