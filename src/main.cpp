@@ -1,5 +1,5 @@
 // mean DATA-FILE RESULT-FILE: prints the data file's line count, then writes the mean of its
-// numbers into the result file.
+// numbers into the result file. `mean --help` and `mean --version` print what they say.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +15,36 @@
 #include "mean.hpp"
 #include "quote.hpp"
 
+#ifndef MEAN_VERSION
+#error "MEAN_VERSION, the version from CMake's project(), must be defined"
+#endif
+
 namespace {
+
+constexpr const char* usage = "usage: mean DATA-FILE RESULT-FILE\n";
+
+constexpr const char* help =
+    "usage: mean DATA-FILE RESULT-FILE\n"
+    "\n"
+    "Counts the lines of DATA-FILE, that is its newline bytes, and prints the count\n"
+    "on standard output. Then reads as many numbers as there are lines from the\n"
+    "start of DATA-FILE, whatever white space lies between them, and writes their\n"
+    "mean, as printf(\"%lf\\n\") gives it, into RESULT-FILE. A last line without a\n"
+    "newline is not counted, and what follows the numbers needed is never read.\n"
+    "\n"
+    "A number is an optional sign and then a decimal such as 12, 0.5 or 1e-3, a\n"
+    "hexadecimal constant such as 0x1.8p3, or inf, infinity or nan in any case. It\n"
+    "ends at white space and is at most 65536 bytes long.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the count was printed and the result written\n"
+    "  1  a file could not be read or written, or a number is missing or malformed\n"
+    "  2  fewer than two arguments\n"
+    "\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n"
+    "\n"
+    "The manual page tells the rest: man mean\n";
 
 // Reports a fault as "mean: WHERE: WHAT" and gives the exit status 1. WHERE is a file name
 // as quote_path shows it, or "standard output".
@@ -27,6 +56,14 @@ int fail(std::string_view where, std::string_view what) {
 
 int fail_at(const std::string& name, std::int64_t line, const std::string& what) {
     return line > 0 ? fail(name + ':' + std::to_string(line), what) : fail(name, what);
+}
+
+// Writes `text` on standard output: exit status 0, or 1 when it cannot be written.
+int print(const char* text) {
+    if (std::fputs(text, stdout) == EOF || std::fclose(stdout) != 0) {
+        return fail("standard output", mean::error_text(errno));
+    }
+    return 0;
 }
 
 bool same_file(const struct stat& a, const struct stat& b) {
@@ -62,8 +99,13 @@ constexpr const char* same_file_error = "is the data file; refusing to overwrite
 // The run from the arguments to the exit status. Sets `data_name` to the data file's name as
 // messages show it before anything else is allocated.
 int run(int argc, char** argv, std::string& data_name) {
+    // Only a lone argument is an option: with two or more, every argument is a path.
+    if (argc == 2 && std::string_view(argv[1]) == "--help") return print(help);
+    if (argc == 2 && std::string_view(argv[1]) == "--version")
+        return print("mean " MEAN_VERSION "\n");
     if (argc < 3) {
-        std::fputs("usage: mean DATA-FILE RESULT-FILE\n", stderr);
+        std::fputs(usage, stderr);
+        std::fputs("Try 'mean --help' for more information.\n", stderr);
         return 2;
     }
     data_name = mean::quote_path(argv[1]);
