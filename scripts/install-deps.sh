@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever the build, the tests and the fuzzer need and
-# this machine lacks. Does nothing when all of it is there.
+# Installs, from Debian's packages, whatever the build, the tests, the package check and the
+# fuzzer need and this machine lacks. Does nothing when all of it is there.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev)
+# dpkg-dev gives dpkg-shlibdeps, which computes the package's Depends; lintian checks it.
+# qemu-user runs the tests on emulated CPUs, so that every kernel set is tried.
+packages=(cmake ninja-build g++ libgtest-dev dpkg-dev lintian clang libclang-rt-14-dev qemu-user)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
