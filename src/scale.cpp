@@ -68,42 +68,20 @@ double assemble(std::uint64_t biased, std::uint64_t m) noexcept {
     return std::bit_cast<double>(((biased - 1) << 52) + m);
 }
 
-// The nearest double to (n + fraction) × 2^binary_exponent, ties to even, where n != 0, the
-// fraction lies in [0, 1) and `sticky` tells whether it is above 0. The result must be normal.
-double round_to_double(u128 n, int binary_exponent, bool sticky) noexcept {
+// The nearest double to n × 2^binary_exponent, ties to even, where n != 0. The result must be
+// normal.
+double round_to_double(u128 n, int binary_exponent) noexcept {
     const auto high = static_cast<std::uint64_t>(n >> 64);
     const int zeros =
         high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(static_cast<std::uint64_t>(n));
     n <<= zeros;
     binary_exponent -= zeros;
     const auto top = static_cast<std::uint64_t>(n >> 64);
-    const bool rest = (top & 0x3FF) != 0 || static_cast<std::uint64_t>(n) != 0 || sticky;
+    const bool rest = (top & 0x3FF) != 0 || static_cast<std::uint64_t>(n) != 0;
     std::uint64_t m = top >> 11;  // 53 bits, the leading one included
     if (((top >> 10) & 1) != 0 && (rest || (m & 1) != 0)) ++m;
     // m × 2^(binary_exponent + 75)
     return assemble(static_cast<std::uint64_t>(binary_exponent + 75 + 1075), m);
-}
-
-// The correctly rounded w × 2^-k / 5^k, 1 <= k <= 22, by one exact division.
-double divide_exact(std::uint64_t w, int k) noexcept {
-    // Both operands normalized, the numerator's top bit at 126 and the divisor's at 63:
-    // the quotient has 63 or 64 bits and fits one 128-by-64-bit division.
-    const int w_shift = std::countl_zero(w);
-    const int d_shift = std::countl_zero(pow5[k]);
-    const std::uint64_t divisor = pow5[k] << d_shift;
-    const std::uint64_t high = (w << w_shift) >> 1;
-    const std::uint64_t low = (w << w_shift) << 63;
-    std::uint64_t quotient;
-    std::uint64_t remainder;
-#if defined(__x86_64__)
-    __asm__("divq %4" : "=a"(quotient), "=d"(remainder) : "a"(low), "d"(high), "rm"(divisor));
-#else
-    const u128 numerator = (static_cast<u128>(high) << 64) | low;
-    quotient = static_cast<std::uint64_t>(numerator / divisor);
-    remainder = static_cast<std::uint64_t>(numerator % divisor);
-#endif
-    // w × 2^-k / 5^k = (quotient + fraction) × 2^(d_shift - w_shift - 63 - k)
-    return round_to_double(quotient, d_shift - w_shift - 63 - k, remainder != 0);
 }
 
 }  // namespace
@@ -111,12 +89,21 @@ double divide_exact(std::uint64_t w, int k) noexcept {
 // 10^e = 5^e × 2^e, and 5^22 < 2^52, so a product fits in 128 bits.
 
 double scale_exact(std::uint64_t w, int e) noexcept {
-    if (e >= 0) return round_to_double(static_cast<u128>(w) * pow5[e], e, false);
+    if (e >= 0) return round_to_double(static_cast<u128>(w) * pow5[e], e);
     const int k = -e;
-    // w / 5^k through the truncated reciprocal: the 128-bit head u of the 192-bit product
-    // W × r falls short of the true W / 5^k (in the same units) by less than 2. That decides
-    // the rounding unless the bits below the 53 kept lie within 2 of the halfway point or of
-    // the next unit; then the exact division decides.
+    // w / 5^k through the truncated reciprocal. In the units of u below, the exact quotient is
+    // T = W × 2^(64 + t) / 5^k, and u < T < u + 2: r is truncated, and no power of two is a
+    // multiple of 5^k. Let U be the unit of the 53rd bit kept and L = T mod U the part of T
+    // that rounding drops.
+    //  - For k >= 5, t >= shift, so T / U = N / 5^k for an integer N and L = U j / 5^k for an
+    //    integer j. As 5^k is odd, L is exactly U / 2 or at least U / (2 × 5^k) > 2^21 from it,
+    //    and exactly 0 or at least U / 5^k from 0 and from U.
+    //  - For k <= 4, L = 2^(64 + t) j / 5^k, and the same holds with gaps beyond 2^55.
+    // So the dropped bits of u decide the rounding as those of T would, except where T is an
+    // exact tie (L = U / 2) or exactly a double (L = 0). There T is an integer, u = T - 1, and
+    // u's dropped bits read U / 2 - 1 or U - 1. The second rounds up to T's 53 bits, rightly;
+    // the first is a tie, which goes to the even neighbour. No division is needed.
+    // (tests/scale_test.cpp tries ties, exact values and their neighbours against strtod.)
     const int w_shift = std::countl_zero(w);
     const std::uint64_t big_w = w << w_shift;
     const reciprocal& inverse = reciprocals[static_cast<std::size_t>(k)];
@@ -132,13 +119,9 @@ double scale_exact(std::uint64_t w, int e) noexcept {
     const std::uint64_t m = high >> shift;
     const std::uint64_t rest_high = high & ((std::uint64_t{1} << shift) - 1);
     const std::uint64_t half_high = std::uint64_t{1} << (shift - 1);
-    // Too close to call: the dropped bits are half a unit or one below, or the unit less 1 or 2.
-    const bool near_half = (rest_high == half_high && rest_low == 0) ||
-                           (rest_high == half_high - 1 && rest_low == ~std::uint64_t{0});
-    const bool near_unit =
-        rest_high == (std::uint64_t{1} << shift) - 1 && rest_low >= ~std::uint64_t{1};
-    if (near_half || near_unit) return divide_exact(w, k);
-    const std::uint64_t up = (rest_high > half_high) | ((rest_high == half_high) & (rest_low != 0));
+    const std::uint64_t tie = (rest_high == half_high - 1) & (rest_low == ~std::uint64_t{0});
+    const std::uint64_t up =
+        (rest_high > half_high) | ((rest_high == half_high) & (rest_low != 0)) | (tie & m);
     // value = u × 2^(64 - 128 - t - w_shift - k) = m × 2^(shift - t - w_shift - k)
     return assemble(static_cast<std::uint64_t>(shift - inverse.t - w_shift - k + 1075), m + up);
 }
