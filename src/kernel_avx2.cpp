@@ -66,19 +66,12 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-inline std::uint32_t bits(__m256i m) noexcept {
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(m));
-}
-
-[[gnu::always_inline]] inline char_classes classify(const char* p) noexcept {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i t = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));
-    return {
-        bits(_mm256_cmpeq_epi8(_mm256_min_epu8(t, _mm256_set1_epi8(9)), t)),
-        bits(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('.'))),
-        bits(_mm256_cmpeq_epi8(_mm256_or_si256(x, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('e'))),
-        bits(_mm256_or_si256(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('+')),
-                             _mm256_cmpeq_epi8(x, _mm256_set1_epi8('-'))))};
+// Bit i set when p[i] is a decimal digit, for i from 0 to 31.
+[[gnu::always_inline]] inline std::uint32_t digit_mask(const char* p) noexcept {
+    const __m256i t = _mm256_sub_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+                                      _mm256_set1_epi8('0'));
+    return static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(t, _mm256_set1_epi8(9)), t)));
 }
 
 #include "pass_kernel.inc"

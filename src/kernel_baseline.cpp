@@ -55,23 +55,15 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-char_classes classify(const char* p) noexcept {
-    const auto masks = [](const char* at, std::uint32_t shift, char_classes& c) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        const __m128i t = _mm_sub_epi8(x, _mm_set1_epi8('0'));
-        const auto bits = [&](__m128i m) {
-            return static_cast<std::uint32_t>(_mm_movemask_epi8(m)) << shift;
-        };
-        c.digit |= bits(_mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t));
-        c.point |= bits(_mm_cmpeq_epi8(x, _mm_set1_epi8('.')));
-        c.exp |= bits(_mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(0x20)), _mm_set1_epi8('e')));
-        c.sign |= bits(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('+')),
-                                    _mm_cmpeq_epi8(x, _mm_set1_epi8('-'))));
+// Bit i set when p[i] is a decimal digit, for i from 0 to 31.
+std::uint32_t digit_mask(const char* p) noexcept {
+    const auto half = [](const char* at) {
+        const __m128i t =
+            _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi8('0'));
+        return static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t)));
     };
-    char_classes c{0, 0, 0, 0};
-    masks(p, 0, c);
-    masks(p + 16, 16, c);
-    return c;
+    return half(p) | half(p + 16) << 16;
 }
 
 #include "pass_kernel.inc"

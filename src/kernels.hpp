@@ -15,14 +15,6 @@ struct block_sum {
     const char* fault = nullptr;  // the start of the text refused where a number was due
 };
 
-// Bit i set when byte i of the 32 at a number's start is in the class.
-struct char_classes {
-    std::uint32_t digit;  // 0 to 9
-    std::uint32_t point;  // .
-    std::uint32_t exp;    // e or E
-    std::uint32_t sign;   // + or -
-};
-
 struct kernel_set {
     const char* name;
 
