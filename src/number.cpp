@@ -55,34 +55,13 @@ const char* scan_hex(const char* p, const char* last) noexcept {
     return p;
 }
 
-constexpr std::uint64_t powers_of_ten[20] = {1,
-                                             10,
-                                             100,
-                                             1000,
-                                             10000,
-                                             100000,
-                                             1000000,
-                                             10000000,
-                                             100000000,
-                                             1000000000,
-                                             10000000000,
-                                             100000000000,
-                                             1000000000000,
-                                             10000000000000,
-                                             100000000000000,
-                                             1000000000000000,
-                                             10000000000000000,
-                                             100000000000000000,
-                                             1000000000000000000,
-                                             10000000000000000000u};
-
 // The correctly rounded w × 10^e in `value`, for 0 < w < 2^64, when -22 <= e <= 22, or when
 // e is larger but w × 10^(e - 22) is still below 2^64 (then that product is exact and only the
 // last factor 10^22 rounds). False for anything else.
 bool scale_wide(std::uint64_t w, std::int64_t e, double& value) noexcept {
     if (e < -22 || e > 22 + 19) return false;
     if (e > 22) {
-        const std::uint64_t factor = powers_of_ten[e - 22];
+        const std::uint64_t factor = integer_powers_of_ten[e - 22];
         if (w > std::numeric_limits<std::uint64_t>::max() / factor) return false;
         w *= factor;
         e = 22;

@@ -11,6 +11,28 @@ inline constexpr double exact_powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4, 
                                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// 10^0 to 10^19, all that fit 64 bits.
+inline constexpr std::uint64_t integer_powers_of_ten[20] = {1,
+                                                            10,
+                                                            100,
+                                                            1000,
+                                                            10000,
+                                                            100000,
+                                                            1000000,
+                                                            10000000,
+                                                            100000000,
+                                                            1000000000,
+                                                            10000000000,
+                                                            100000000000,
+                                                            1000000000000,
+                                                            10000000000000,
+                                                            100000000000000,
+                                                            1000000000000000,
+                                                            10000000000000000,
+                                                            100000000000000000,
+                                                            1000000000000000000,
+                                                            10000000000000000000u};
+
 // The correctly rounded w × 10^e, for 0 < w < 2^64 and -22 <= e <= 22, in integer arithmetic.
 double scale_exact(std::uint64_t w, int e) noexcept;
 
