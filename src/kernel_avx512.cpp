@@ -1,6 +1,6 @@
-// The kernels for CPUs with AVX-512 F, BW and VL (and AVX2, BMI, BMI2 and POPCNT): 64 bytes
-// to a vector, and comparisons straight into bit masks. Chosen at run time; nothing here runs
-// on a CPU without them.
+// The kernels for CPUs with AVX-512 F, BW, VL, VBMI and VBMI2 (and AVX2, BMI, BMI2, LZCNT and
+// POPCNT): 64 bytes to a vector, comparisons straight into bit masks, byte permutes and byte
+// compression. Chosen at run time; nothing here runs on a CPU without them.
 #include <immintrin.h>
 
 #include <bit>
@@ -15,12 +15,13 @@
 // Everything defined from here on is compiled for the wider target; the standard library and
 // the tool's own headers, included above, are not.
 #if defined(__clang__)
-#pragma clang attribute push(                                                  \
-    __attribute__((target("avx512f,avx512bw,avx512vl,avx2,bmi,bmi2,popcnt"))), \
+#pragma clang attribute push(                                                                    \
+    __attribute__((                                                                              \
+        target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt"))), \
     apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,avx2,bmi,bmi2,popcnt")
+#pragma GCC target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt")
 #endif
 
 namespace mean {
@@ -47,10 +48,137 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-// Bit i set when p[i] is a decimal digit, for i from 0 to 31.
-[[gnu::always_inline]] inline std::uint32_t digit_mask(const char* p) noexcept {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    return _mm256_cmple_epu8_mask(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), _mm256_set1_epi8(9));
+// The value of the `count` (1 to 20) digits that end at `end`, with a point among them before
+// the last `fraction` when `has_point`, in `value`; false when it does not fit 64 bits. The
+// digits are loaded so that the last one lands in the last lane of a vector, the point
+// squeezed out by taking the lanes before it from a load one byte earlier, and are summed with
+// the pairwise multiply-adds of Mula's and Lemire's SIMD integer parsing. Reads the 33 bytes
+// before `end`.
+[[gnu::always_inline]] inline bool mantissa_value(const char* end, int fraction, bool has_point,
+                                                  int count, std::uint64_t& value) noexcept {
+    // Lane j of `right` holds the byte 32 - j before the end, so the point is in lane
+    // 31 - fraction and the digits before it come from `left`, one byte further on.
+    const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
+    const __m256i left = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33));
+    const auto from_right =
+        static_cast<__mmask32>(has_point ? ~std::uint64_t{0} << (32 - fraction) : ~0);
+    const __m256i values = _mm256_maskz_sub_epi8(
+        static_cast<__mmask32>(~std::uint64_t{0} << (32 - count)),
+        _mm256_mask_blend_epi8(from_right, left, right), _mm256_set1_epi8('0'));
+    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi16(0x010A));
+    const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
+    const __m256i eights =
+        _mm256_madd_epi16(_mm256_packus_epi32(fours, fours), _mm256_set1_epi32(0x00012710));
+    // Lanes 0 to 11 hold no digit; lanes 12 to 15, at most 4.
+    const auto front =
+        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(eights)));
+    const auto back =
+        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm256_extracti128_si256(eights, 1)));
+    return !__builtin_mul_overflow(front >> 32, std::uint64_t{10000000000000000}, &value) &&
+           !__builtin_add_overflow(value, (back & 0xFFFFFFFF) * 100000000 + (back >> 32), &value);
+}
+
+// Scans the plainest and commonest shape of a decimal at q into `number`: an optional '-',
+// then 1 to 20 digits, with at most one point among them, whose value fits 64 bits, the whole
+// within 31 bytes and followed by white space. Returns scanned::plain, or scanned::none for
+// anything else, which scan_full then reads.
+//
+// The 32 bytes at q are classified into bit masks (bit i for q[i]) from which the shape is
+// read without a branch: the first byte up to ' ' ends the number, every byte before it but a
+// leading '-' is a digit but one, which is a point, and the fraction's length is the count of
+// digits after that point. Reads up to 33 bytes before q.
+[[gnu::always_inline]] inline scanned scan_plain(const char* q, plain_number& number) noexcept {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+    const std::uint32_t digits =
+        _mm256_cmple_epu8_mask(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), _mm256_set1_epi8(9));
+    const std::uint32_t points = _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('.'));
+    // q[length] is the first byte up to ' ' (length is 32 when there is none in reach).
+    const int length = std::countr_zero(_mm256_cmple_epu8_mask(x, _mm256_set1_epi8(' ')));
+    const std::uint32_t all = _bzhi_u32(~std::uint32_t{0}, static_cast<unsigned>(length));
+    const bool negative = q[0] == '-';
+    const std::uint32_t number_digits = digits & all;
+    const std::uint32_t point = all & ~digits & ~std::uint32_t{negative};  // if all is well
+    const int count = std::popcount(number_digits);
+    const int fraction = std::popcount(number_digits & -(point << 1));  // digits after it
+    const auto after = static_cast<unsigned char>(q[length & 31]);
+    // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
+    bool ok = (length <= 31) & (((std::uint64_t{0x100003E00} >> (after & 63)) & 1) != 0) &
+              (static_cast<unsigned>(count - 1) <= 19) & ((point & ~points) == 0) &
+              ((point & (point - 1)) == 0);
+    std::uint64_t value;
+    ok &= mantissa_value(q + length, fraction, point != 0, count, value);
+    if (!ok) return scanned::none;
+    number.digits = value;
+    number.exponent = -fraction;
+    number.negative = negative;
+    number.truncated = false;
+    return scanned::plain;
+}
+
+// Scans the common shapes of a decimal at q into `number`: an optional sign, digits with at
+// most one point, and optionally e or E, an optional sign and 1 to 3 digits, the whole within
+// 31 bytes and followed by white space, with at most 20 digits whose value fits 64 bits.
+// Returns scanned::exponent, or scanned::plain when there is no exponent, or scanned::none
+// for anything else, which the scalar scanner then reads. As scan_plain, with the masks of the
+// exponent's e and signs besides.
+[[gnu::always_inline]] inline scanned scan_full(const char* q, plain_number& number) noexcept {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+    // q[length] is the first byte up to ' ' (length is 32 when there is none in reach).
+    const int length = std::countr_zero(_mm256_cmple_epu8_mask(x, _mm256_set1_epi8(' ')));
+    const std::uint64_t digits =
+        _mm256_cmple_epu8_mask(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), _mm256_set1_epi8(9));
+    const std::uint64_t points = _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('.'));
+    const std::uint64_t es =
+        _mm256_cmpeq_epi8_mask(_mm256_or_si256(x, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('e'));
+    const std::uint64_t signs = _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('+')) |
+                                _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('-'));
+    const std::uint64_t end_bit = std::uint64_t{1} << length;
+    const std::uint64_t all = end_bit - 1;
+
+    // The mantissa runs up to the first e: a sign first, then digits with at most one point.
+    const int mantissa_end = std::countr_zero((es & all) | end_bit);
+    const std::uint64_t mantissa = (std::uint64_t{1} << mantissa_end) - 1;
+    const std::uint64_t body = mantissa & ~(signs & 1);
+    const std::uint64_t mantissa_digits = body & digits;
+    const std::uint64_t point = body & ~digits;  // if all is well
+    const int count = std::popcount(mantissa_digits);
+    const int fraction = std::popcount(mantissa_digits & -(point << 1));  // digits after it
+    // The exponent, after the e: perhaps a sign, then 1 to 3 digits.
+    const std::uint64_t exponent_part = all & ~(mantissa << 1 | 1);
+    const std::uint64_t exponent_sign = (std::uint64_t{2} << mantissa_end) & signs;
+    const int exponent_digits = std::popcount(exponent_part & digits);
+    const bool has_exponent = mantissa_end != length;
+    // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
+    const bool exponent_ok = (!has_exponent) | ((static_cast<unsigned>(exponent_digits - 1) <= 2) &
+                                                ((exponent_part & ~digits & ~exponent_sign) == 0));
+    const auto after = static_cast<unsigned char>(q[length & 31]);
+    bool ok = (length <= 31) & (((std::uint64_t{0x100003E00} >> (after & 63)) & 1) != 0) &
+              (static_cast<unsigned>(count - 1) <= 19) & ((point & ~points) == 0) &
+              ((point & (point - 1)) == 0) & exponent_ok;
+
+    std::uint64_t value;
+    ok &= mantissa_value(q + (mantissa_end > 0 ? mantissa_end : 1), fraction, point != 0, count,
+                         value);
+    if (!ok) return scanned::none;
+
+    std::int32_t exponent = -fraction;
+    if (has_exponent) {
+        // The last four bytes, of which the last exponent_digits are the exponent's digits.
+        std::uint32_t word;
+        std::memcpy(&word, q + length - 4, sizeof word);
+        const std::uint32_t keep = ~std::uint32_t{0} << (8 * (4 - exponent_digits));
+        word = (word & keep) - (0x30303030 & keep);
+        const auto e = static_cast<std::int32_t>((word >> 24) + 10 * ((word >> 16) & 0xFF) +
+                                                 100 * ((word >> 8) & 0xFF));
+        // Negated without a branch: the sign is as likely one way as the other.
+        const std::int32_t minus = q[mantissa_end + 1] == '-';
+        exponent += (e ^ -minus) + minus;
+    }
+    number.digits = value;
+    number.exponent = exponent;
+    number.negative = q[0] == '-';
+    number.truncated = false;
+    return has_exponent ? scanned::exponent : scanned::plain;
 }
 
 #include "pass_kernel.inc"

@@ -15,6 +15,19 @@ struct block_sum {
     const char* fault = nullptr;  // the start of the text refused where a number was due
 };
 
+// A decimal as the vector scanners of the mean pass read it: ±digits × 10^exponent, or a
+// little more than digits × 10^exponent when `truncated` (more digits followed, not all 0).
+struct plain_number {
+    std::uint64_t digits;
+    std::int32_t exponent;
+    bool negative;
+    bool truncated;
+};
+
+// What a vector scanner made of a text: not read (left to the scalar scanner), or read, with
+// no exponent or with one.
+enum class scanned : std::uint8_t { none, plain, exponent };
+
 struct kernel_set {
     const char* name;
 

@@ -2,7 +2,9 @@
 // meets. Everything else is the general reader's.
 #pragma once
 
+#include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 namespace mean {
@@ -33,16 +35,145 @@ inline constexpr std::uint64_t integer_powers_of_ten[20] = {1,
                                                             1000000000000000000,
                                                             10000000000000000000u};
 
+// The parts of scale_exact.
+namespace scaling {
+
+__extension__ typedef unsigned __int128 u128;  // GCC and Clang on x86-64
+
+inline constexpr std::uint64_t pow5[23] = {1,
+                                           5,
+                                           25,
+                                           125,
+                                           625,
+                                           3125,
+                                           15625,
+                                           78125,
+                                           390625,
+                                           1953125,
+                                           9765625,
+                                           48828125,
+                                           244140625,
+                                           1220703125,
+                                           6103515625,
+                                           30517578125,
+                                           152587890625,
+                                           762939453125,
+                                           3814697265625,
+                                           19073486328125,
+                                           95367431640625,
+                                           476837158203125,
+                                           2384185791015625};
+
+// 1 / 5^k, truncated to 128 bits: r × 2^-(128 + t) with 2^127 <= r < 2^128, t = floor(log2 5^k).
+struct reciprocal {
+    u128 r;
+    int t;
+};
+
+constexpr reciprocal make_reciprocal(std::uint64_t d) {
+    const int t = 63 - std::countl_zero(d);
+    // Long division of 2^(128 + t) by d, one bit at a time; the quotient is below 2^128.
+    u128 q = 0;
+    std::uint64_t remainder = 1;
+    for (int bit = 0; bit < 128 + t; ++bit) {
+        remainder <<= 1;
+        q <<= 1;
+        if (remainder >= d) {
+            remainder -= d;
+            q |= 1;
+        }
+    }
+    return {q, t};
+}
+
+inline constexpr auto reciprocals = [] {
+    std::array<reciprocal, 23> table{};
+    for (std::size_t k = 1; k < table.size(); ++k)
+        table[k] = make_reciprocal(pow5[k]);
+    return table;
+}();
+
+// The double m × 2^(biased - 1075), for a 53-bit m with its leading one in bit 52, or m = 2^53
+// after rounding up: the carry out of the mantissa lands in the exponent field, as it should.
+inline double assemble(std::uint64_t biased, std::uint64_t m) noexcept {
+    return std::bit_cast<double>(((biased - 1) << 52) + m);
+}
+
+// The nearest double to n × 2^binary_exponent, ties to even, where n != 0. The result must be
+// normal.
+inline double round_to_double(u128 n, int binary_exponent) noexcept {
+    const auto high = static_cast<std::uint64_t>(n >> 64);
+    const int zeros =
+        high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(static_cast<std::uint64_t>(n));
+    n <<= zeros;
+    binary_exponent -= zeros;
+    const auto top = static_cast<std::uint64_t>(n >> 64);
+    const bool rest = (top & 0x3FF) != 0 || static_cast<std::uint64_t>(n) != 0;
+    std::uint64_t m = top >> 11;  // 53 bits, the leading one included
+    if (((top >> 10) & 1) != 0 && (rest || (m & 1) != 0)) ++m;
+    // m × 2^(binary_exponent + 75)
+    return assemble(static_cast<std::uint64_t>(binary_exponent + 75 + 1075), m);
+}
+
+}  // namespace scaling
+
+// 10^e = 5^e × 2^e, and 5^22 < 2^52, so a product fits in 128 bits.
+
 // The correctly rounded w × 10^e, for 0 < w < 2^64 and -22 <= e <= 22, in integer arithmetic.
-double scale_exact(std::uint64_t w, int e) noexcept;
+// Inline, so that each kernel set compiles it with its own instructions.
+inline double scale_exact(std::uint64_t w, int e) noexcept {
+    if (e >= 0)
+        return scaling::round_to_double(static_cast<scaling::u128>(w) * scaling::pow5[e], e);
+    const int k = -e;
+    // w / 5^k through the truncated reciprocal. In the units of u below, the exact quotient is
+    // T = W × 2^(64 + t) / 5^k, and u < T < u + 2: r is truncated, and no power of two is a
+    // multiple of 5^k. Let U be the unit of the 53rd bit kept and L = T mod U the part of T
+    // that rounding drops.
+    //  - For k >= 5, t >= shift, so T / U = N / 5^k for an integer N and L = U j / 5^k for an
+    //    integer j. As 5^k is odd, L is exactly U / 2 or at least U / (2 × 5^k) > 2^21 from it,
+    //    and exactly 0 or at least U / 5^k from 0 and from U.
+    //  - For k <= 4, L = 2^(64 + t) j / 5^k, and the same holds with gaps beyond 2^55.
+    // So the dropped bits of u decide the rounding as those of T would, except where T is an
+    // exact tie (L = U / 2) or exactly a double (L = 0). There T is an integer, u = T - 1, and
+    // u's dropped bits read U / 2 - 1 or U - 1. The second rounds up to T's 53 bits, rightly;
+    // the first is a tie, which goes to the even neighbour. No division is needed.
+    // (tests/scale_test.cpp tries ties, exact values and their neighbours against strtod.)
+    const int w_shift = std::countl_zero(w);
+    const std::uint64_t big_w = w << w_shift;
+    const scaling::reciprocal& inverse = scaling::reciprocals[static_cast<std::size_t>(k)];
+    const scaling::u128 low =
+        static_cast<scaling::u128>(big_w) * static_cast<std::uint64_t>(inverse.r);
+    const scaling::u128 u =
+        static_cast<scaling::u128>(big_w) * static_cast<std::uint64_t>(inverse.r >> 64) +
+        (low >> 64);
+    // u has its top bit at 127 or 126; it keeps 53 bits and drops `64 + shift` below them.
+    // Written without branches on the data: the rounding goes either way at random.
+    const auto high = static_cast<std::uint64_t>(u >> 64);
+    const auto rest_low = static_cast<std::uint64_t>(u);
+    const int top = static_cast<int>(high >> 63);
+    const int shift = 10 + top;
+    const std::uint64_t m = high >> shift;
+    const std::uint64_t rest_high = high & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half_high = std::uint64_t{1} << (shift - 1);
+    const std::uint64_t tie = (rest_high == half_high - 1) & (rest_low == ~std::uint64_t{0});
+    const std::uint64_t up =
+        (rest_high > half_high) | ((rest_high == half_high) & (rest_low != 0)) | (tie & m);
+    // value = u × 2^(64 - 128 - t - w_shift - k) = m × 2^(shift - t - w_shift - k)
+    return scaling::assemble(static_cast<std::uint64_t>(shift - inverse.t - w_shift - k + 1075),
+                             m + up);
+}
 
 // The correctly rounded w × 10^e for -22 <= e <= 22.
 inline double scale(std::uint64_t w, int e) noexcept {
     // w and 10^|e| (at most 5^22 × 2^22, 5^22 < 2^53) are both exact doubles, so one IEEE
-    // operation rounds the exact product or quotient once, to nearest.
+    // operation rounds the exact product or quotient once, to nearest. Both are computed and
+    // one is kept, so that no branch depends on the exponent's sign, which data such as %e
+    // output has either way at random.
     if (w <= (std::uint64_t{1} << 53)) {
-        return e >= 0 ? static_cast<double>(w) * exact_powers_of_ten[e]
-                      : static_cast<double>(w) / exact_powers_of_ten[-e];
+        const double v = static_cast<double>(w);
+        const double up = v * exact_powers_of_ten[e < 0 ? 0 : e];
+        const double down = v / exact_powers_of_ten[e < 0 ? -e : 0];
+        return e < 0 ? down : up;
     }
     return scale_exact(w, e);
 }
