@@ -1,6 +1,6 @@
-// The kernels for CPUs with AVX-512 F, BW, VL, VBMI and VBMI2 (and AVX2, BMI, BMI2, LZCNT and
-// POPCNT): 64 bytes to a vector, comparisons straight into bit masks, byte permutes and byte
-// compression. Chosen at run time; nothing here runs on a CPU without them.
+// The kernels for CPUs with AVX-512 F, BW and VL (and AVX2, BMI, BMI2 and POPCNT): 64 bytes
+// to a vector, comparisons straight into bit masks, and bytes masked by them. Chosen at run
+// time; nothing here runs on a CPU without them.
 #include <immintrin.h>
 
 #include <bit>
@@ -17,11 +17,11 @@
 #if defined(__clang__)
 #pragma clang attribute push(                                                                    \
     __attribute__((                                                                              \
-        target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt"))), \
+        target("avx512f,avx512bw,avx512vl,avx2,bmi,bmi2,popcnt"))), \
     apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt")
+#pragma GCC target("avx512f,avx512bw,avx512vl,avx2,bmi,bmi2,popcnt")
 #endif
 
 namespace mean {
