@@ -15,9 +15,8 @@
 // Everything defined from here on is compiled for the wider target; the standard library and
 // the tool's own headers, included above, are not.
 #if defined(__clang__)
-#pragma clang attribute push(                                                                    \
-    __attribute__((                                                                              \
-        target("avx512f,avx512bw,avx512vl,avx2,bmi,bmi2,popcnt"))), \
+#pragma clang attribute push(                                                  \
+    __attribute__((target("avx512f,avx512bw,avx512vl,avx2,bmi,bmi2,popcnt"))), \
     apply_to = function)
 #else
 #pragma GCC push_options
@@ -48,20 +47,16 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-// The value of the `count` (1 to 20) digits that end at `end`, with a point among them before
-// the last `fraction` when `has_point`, in `value`; false when it does not fit 64 bits. The
-// digits are loaded so that the last one lands in the last lane of a vector, the point
-// squeezed out by taking the lanes before it from a load one byte earlier, and are summed with
-// the pairwise multiply-adds of Mula's and Lemire's SIMD integer parsing. Reads the 33 bytes
-// before `end`.
-[[gnu::always_inline]] inline bool mantissa_value(const char* end, int fraction, bool has_point,
+// The value of the `count` (1 to 20) digits that end at `end`, in `value`; false when it
+// does not fit 64 bits. Lane j of a vector loaded from 32 bytes before the end holds the byte
+// 32 - j before it; the lanes in `from_right` are taken so, and the others one byte further
+// on, which squeezes out a point: the fraction's digits are the lanes above it. The digits are
+// summed with the pairwise multiply-adds of Mula's and Lemire's SIMD integer parsing. Reads
+// the 33 bytes before `end`.
+[[gnu::always_inline]] inline bool mantissa_value(const char* end, std::uint32_t from_right,
                                                   int count, std::uint64_t& value) noexcept {
-    // Lane j of `right` holds the byte 32 - j before the end, so the point is in lane
-    // 31 - fraction and the digits before it come from `left`, one byte further on.
     const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
     const __m256i left = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33));
-    const auto from_right =
-        static_cast<__mmask32>(has_point ? ~std::uint64_t{0} << (32 - fraction) : ~0);
     const __m256i values = _mm256_maskz_sub_epi8(
         static_cast<__mmask32>(~std::uint64_t{0} << (32 - count)),
         _mm256_mask_blend_epi8(from_right, left, right), _mm256_set1_epi8('0'));
@@ -78,38 +73,35 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
            !__builtin_add_overflow(value, (back & 0xFFFFFFFF) * 100000000 + (back >> 32), &value);
 }
 
-// Scans the plainest and commonest shape of a decimal at q into `number`: an optional '-',
-// then 1 to 20 digits, with at most one point among them, whose value fits 64 bits, the whole
-// within 31 bytes and followed by white space. Returns scanned::plain, or scanned::none for
-// anything else, which scan_full then reads.
+// Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
+// follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
+// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
+// scanned::none for anything else, which scan_full then reads.
 //
-// The 32 bytes at q are classified into bit masks (bit i for q[i]) from which the shape is
-// read without a branch: the first byte up to ' ' ends the number, every byte before it but a
+// The 32 bytes before the end are classified into bit masks, bit j for the byte 32 - j before
+// the end, so that the number's own bytes are the top `length` bits: every one of them but a
 // leading '-' is a digit but one, which is a point, and the fraction's length is the count of
-// digits after that point. Reads up to 33 bytes before q.
-[[gnu::always_inline]] inline scanned scan_plain(const char* q, plain_number& number) noexcept {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+// lanes above that point. Reads up to 33 bytes before the end.
+[[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
+                                                 plain_number& number) noexcept {
+    const auto length = static_cast<std::uint64_t>(end - q);
+    const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
+    const auto own = static_cast<std::uint32_t>(~std::uint64_t{0} << ((32 - length) & 63));
     const std::uint32_t digits =
-        _mm256_cmple_epu8_mask(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), _mm256_set1_epi8(9));
-    const std::uint32_t points = _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('.'));
-    // q[length] is the first byte up to ' ' (length is 32 when there is none in reach).
-    const int length = std::countr_zero(_mm256_cmple_epu8_mask(x, _mm256_set1_epi8(' ')));
-    const std::uint32_t all = _bzhi_u32(~std::uint32_t{0}, static_cast<unsigned>(length));
+        _mm256_cmple_epu8_mask(_mm256_sub_epi8(right, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)) &
+        own;
+    const std::uint32_t point = _mm256_cmpeq_epi8_mask(right, _mm256_set1_epi8('.')) & own;
     const bool negative = q[0] == '-';
-    const std::uint32_t number_digits = digits & all;
-    const std::uint32_t point = all & ~digits & ~std::uint32_t{negative};  // if all is well
-    const int count = std::popcount(number_digits);
-    const int fraction = std::popcount(number_digits & -(point << 1));  // digits after it
-    const auto after = static_cast<unsigned char>(q[length & 31]);
+    const std::uint32_t sign = own & -own & -static_cast<std::uint32_t>(negative);
+    const int count = std::popcount(digits);
     // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
-    bool ok = (length <= 31) & (((std::uint64_t{0x100003E00} >> (after & 63)) & 1) != 0) &
-              (static_cast<unsigned>(count - 1) <= 19) & ((point & ~points) == 0) &
-              ((point & (point - 1)) == 0);
+    bool ok = (length <= 31) & ((own & ~digits & ~point & ~sign) == 0) &
+              ((point & (point - 1)) == 0) & (static_cast<unsigned>(count - 1) <= 19);
     std::uint64_t value;
-    ok &= mantissa_value(q + length, fraction, point != 0, count, value);
+    ok &= mantissa_value(end, point != 0 ? -(point << 1) : ~std::uint32_t{0}, count, value);
     if (!ok) return scanned::none;
     number.digits = value;
-    number.exponent = -fraction;
+    number.exponent = point != 0 ? -std::countl_zero(point) : 0;
     number.negative = negative;
     number.truncated = false;
     return scanned::plain;
@@ -120,7 +112,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // 31 bytes and followed by white space, with at most 20 digits whose value fits 64 bits.
 // Returns scanned::exponent, or scanned::plain when there is no exponent, or scanned::none
 // for anything else, which the scalar scanner then reads. As scan_plain, with the masks of the
-// exponent's e and signs besides.
+// exponent's e and signs besides, from the 32 bytes at q.
 [[gnu::always_inline]] inline scanned scan_full(const char* q, plain_number& number) noexcept {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
     // q[length] is the first byte up to ' ' (length is 32 when there is none in reach).
@@ -157,8 +149,9 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
               ((point & (point - 1)) == 0) & exponent_ok;
 
     std::uint64_t value;
-    ok &= mantissa_value(q + (mantissa_end > 0 ? mantissa_end : 1), fraction, point != 0, count,
-                         value);
+    ok &= mantissa_value(q + (mantissa_end > 0 ? mantissa_end : 1),
+                         point != 0 ? ~std::uint32_t{0} << (32 - fraction) : ~std::uint32_t{0},
+                         count, value);
     if (!ok) return scanned::none;
 
     std::int32_t exponent = -fraction;
