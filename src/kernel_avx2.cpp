@@ -74,6 +74,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
         _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(t, _mm256_set1_epi8(9)), t)));
 }
 
+#include "positions.inc"
 #include "scan_swar.inc"
 
 // The pass itself, on the scanner above.

@@ -66,6 +66,7 @@ std::uint32_t digit_mask(const char* p) noexcept {
     return half(p) | half(p + 16) << 16;
 }
 
+#include "positions.inc"
 #include "scan_swar.inc"
 
 // The pass itself, on the scanner above.
