@@ -66,8 +66,102 @@ std::uint32_t digit_mask(const char* p) noexcept {
     return half(p) | half(p + 16) << 16;
 }
 
+// The number of bits set, without POPCNT, which the baseline lacks: sums of bits in pairs, in
+// fours, in bytes, then of the bytes by one multiplication.
+[[gnu::always_inline]] inline int bit_count(std::uint64_t x) noexcept {
+    x -= (x >> 1) & 0x5555555555555555;
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return static_cast<int>((x * 0x0101010101010101) >> 56);
+}
+
 #include "positions.inc"
 #include "scan_swar.inc"
+
+// Bit i set when p[i] is a decimal digit, for i from 0 to 15; and the same for a point.
+std::uint32_t digit_bits(__m128i x) noexcept {
+    const __m128i t = _mm_sub_epi8(x, _mm_set1_epi8('0'));
+    return static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t)));
+}
+std::uint32_t point_bits(__m128i x) noexcept {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8('.'))));
+}
+
+// Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
+// follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
+// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
+// scanned::none for anything else, which scan_full then reads.
+//
+// As the AVX2 set's scanner, in two halves of 16 bytes: the 32 bytes before the end are loaded
+// so that the number's own bytes are the top `length` lanes, and classified into bit masks;
+// the lanes before the point are taken from a load one byte further on, which squeezes the
+// point out. Without SSSE3's byte multiply-add, the digits are widened to 16 bits and summed
+// in pairs with SSE2's, then in fours and eights. Reads up to 33 bytes before the end.
+[[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
+                                                 plain_number& number) noexcept {
+    const auto length = static_cast<std::uint64_t>(end - q);
+    const auto load = [](const char* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    };
+    const __m128i right_low = load(end - 32);
+    const __m128i right_high = load(end - 16);
+    const auto own = static_cast<std::uint32_t>(~std::uint64_t{0} << ((32 - length) & 63));
+    const std::uint32_t digits = (digit_bits(right_low) | digit_bits(right_high) << 16) & own;
+    const std::uint32_t point = (point_bits(right_low) | point_bits(right_high) << 16) & own;
+    const bool negative = q[0] == '-';
+    const std::uint32_t sign = own & -own & -static_cast<std::uint32_t>(negative);
+    // The digits, when all is well: every byte but the point and the sign.
+    const int count = static_cast<int>(length) - (point != 0) - negative;
+    const int fraction = point != 0 ? std::countl_zero(point) : 0;
+    // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
+    const bool ok = (length <= 31) & ((own & ~digits & ~point & ~sign) == 0) &
+                    ((point & (point - 1)) == 0) & (static_cast<unsigned>(count - 1) <= 19);
+    if (!ok) return scanned::none;
+
+    // Lanes above the point from the right, the others from one byte further on; the lanes of
+    // digits kept.
+    const __m128i point_lane = _mm_set1_epi8(static_cast<char>(point != 0 ? 31 - fraction : -1));
+    const __m128i last_other = _mm_set1_epi8(static_cast<char>(31 - count));
+    const auto digit_values = [&](__m128i right, __m128i left, __m128i lanes) {
+        const __m128i from_right = _mm_cmpgt_epi8(lanes, point_lane);
+        const __m128i joined =
+            _mm_or_si128(_mm_and_si128(from_right, right), _mm_andnot_si128(from_right, left));
+        return _mm_and_si128(_mm_sub_epi8(joined, _mm_set1_epi8('0')),
+                             _mm_cmpgt_epi8(lanes, last_other));
+    };
+    const __m128i low =
+        digit_values(right_low, load(end - 33),
+                     _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    const __m128i high =
+        digit_values(right_high, load(end - 17),
+                     _mm_setr_epi8(16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i tens = _mm_set1_epi32(0x0001000A);
+    const __m128i hundreds = _mm_set1_epi32(0x00010064);
+    const __m128i ten_thousands = _mm_set1_epi32(0x00012710);
+    // Lanes 16 to 31: pairs, fours, eights.
+    const __m128i high_pairs = _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(high, zero), tens),
+                                               _mm_madd_epi16(_mm_unpackhi_epi8(high, zero), tens));
+    const __m128i high_fours = _mm_madd_epi16(high_pairs, hundreds);
+    const __m128i high_eights =
+        _mm_madd_epi16(_mm_packs_epi32(high_fours, high_fours), ten_thousands);
+    // Lanes 12 to 15, the only ones of the low half that may hold digits: pairs, then four.
+    const __m128i low_pairs = _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), tens);
+    const __m128i low_fours = _mm_madd_epi16(_mm_packs_epi32(low_pairs, low_pairs), hundreds);
+    const auto back = static_cast<std::uint64_t>(_mm_cvtsi128_si64(high_eights));
+    const auto front = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(low_fours, 4)));
+    std::uint64_t value;
+    if (__builtin_mul_overflow(std::uint64_t{front}, std::uint64_t{10000000000000000}, &value) ||
+        __builtin_add_overflow(value, (back & 0xFFFFFFFF) * 100000000 + (back >> 32), &value)) {
+        return scanned::none;
+    }
+    number.digits = value;
+    number.exponent = -fraction;
+    number.negative = negative;
+    number.truncated = false;
+    return scanned::plain;
+}
 
 // The pass itself, on the scanner above.
 #include "pass_kernel.inc"
