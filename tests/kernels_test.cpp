@@ -99,6 +99,67 @@ TEST_P(Kernels, EveryShortTextReadsAsTheScalarReaderReadsIt) {
     EXPECT_GT(accepted, 10000u);
 }
 
+// Reads `text` with the kernel set's reader and with the scalar reader and expects the same
+// length and bits.
+void expect_read_as_scalar(const mean::kernel_set& kernels, const std::string& text) {
+    const padded copy(text);
+    double expected = 0.5;
+    const char* const scalar_end = mean::parse_number(copy.first(), copy.last(), expected);
+    double value = 0.5;
+    const char* const end = kernels.read_number(copy.first(), copy.last(), value);
+    EXPECT_EQ(end - copy.first(), scalar_end - copy.first()) << '"' << text << '"';
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(expected))
+        << '"' << text << '"';
+}
+
+TEST_P(Kernels, DigitsAtTheEdgeOfSixtyFourBitsReadAsTheScalarReaderReadsThem) {
+    // The vector scanners keep up to 20 digits when their value fits 64 bits (below
+    // 18446744073709551616) and leave longer or larger ones to the scalar reader; 2^53 and
+    // 10^22 bound the one-operation conversion.
+    const char* const texts[] = {"18446744073709551615",
+                                 "18446744073709551616",
+                                 "18446744073709551625",
+                                 "99999999999999999999",
+                                 "10000000000000000000",
+                                 "-18446744073709551615",
+                                 "1844674407370955161.5",
+                                 "1844674407370955161.6",
+                                 "184467440737095516.16",
+                                 ".18446744073709551615",
+                                 "0.18446744073709551616",
+                                 "00000000000000000001",
+                                 "0.0000000000000000001",
+                                 "0.00000000000000000001",
+                                 "1234567890123456789",
+                                 "12345678901234567890",
+                                 "123456789012345678901",
+                                 "9007199254740993",
+                                 "9007199254740992.5",
+                                 "-9007199254740993e-22",
+                                 "9007199254740993e22",
+                                 "1.8446744073709551615e3",
+                                 "18446744073709551615e-5",
+                                 "1.7976931348623157e308",
+                                 "4.9406564584124654e-324",
+                                 "1e-400",
+                                 "-1e400",
+                                 "1700000000.1234567890",
+                                 "1799999999.9999999999",
+                                 "-0.00000000000000000000"};
+    for (const char* text : texts)
+        expect_read_as_scalar(*GetParam(), text);
+}
+
+TEST_P(Kernels, EveryByteAfterANumberEndsItOrSpoilsItAsTheScalarReaderSays) {
+    // The vector scanners find a number's end at the first byte up to ' ', or from the pass's
+    // white-space bitmap: every other byte, control characters included, must spoil it.
+    const char* const stems[] = {"7", "-12.5", "3e5", "12345678901234567890", "0.", "+.5E-3"};
+    for (const char* stem : stems) {
+        for (int byte = 1; byte < 256; ++byte)
+            expect_read_as_scalar(*GetParam(), stem + std::string(1, static_cast<char>(byte)));
+    }
+}
+
 // Numbers of the shapes the fast scanner takes and of those next to them: up to 25 digits,
 // the point anywhere, leading zeros, exponents of 0 to 4 digits, signs, CR LF.
 std::string random_number(std::mt19937_64& random) {
@@ -172,6 +233,54 @@ TEST_P(Kernels, SumNumbersAsAScalarLoopDoes) {
             p = end;
         }
         const mean::block_sum sum = GetParam()->sum_numbers(copy.first(), whole, wanted, 0.0);
+        ASSERT_EQ(sum.count, count) << round;
+        ASSERT_EQ(sum.fault, fault) << round;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(sum.total), std::bit_cast<std::uint64_t>(total))
+            << round;
+    }
+}
+
+TEST_P(Kernels, SumNumbersAcrossRunsOfPlainAndExponentNumbers) {
+    // The pass scans plain numbers with one scanner and numbers with exponents with another,
+    // switching after a batch in which many numbers did not suit the one it used: long runs of
+    // each kind, and a refused text in one of them, must give what a scalar loop gives.
+    std::mt19937_64 random(6);
+    for (int round = 0; round < 12; ++round) {
+        std::string text;
+        std::vector<std::string> numbers;
+        for (int run = 0; run < 8; ++run) {
+            const bool exponents = (run + round) % 2 == 1;
+            const int length = 1 + static_cast<int>(random() % 300);
+            for (int i = 0; i < length; ++i) {
+                char number[40];
+                const double v = static_cast<double>(random() % 2000000) / 1000.0 - 1000.0;
+                std::snprintf(number, sizeof number, exponents ? "%.6e" : "%.3f", v);
+                numbers.emplace_back(number);
+            }
+        }
+        if (round % 3 == 2) numbers[random() % numbers.size()] = "12e";
+        for (const std::string& number : numbers)
+            text += number + (random() % 4 == 0 ? "\r\n" : "\n");
+        const padded copy(text);
+        double total = 0.0;
+        std::int32_t count = 0;
+        const char* fault = nullptr;
+        for (const char* p = copy.first(); p != copy.last();) {
+            while (p != copy.last() && mean::is_space(*p))
+                ++p;
+            if (p == copy.last()) break;
+            double value;
+            const char* const end = mean::parse_number(p, copy.last(), value);
+            if (end == p) {
+                fault = p;
+                break;
+            }
+            total = value + total;
+            ++count;
+            p = end;
+        }
+        const mean::block_sum sum =
+            GetParam()->sum_numbers(copy.first(), copy.last(), INT32_MAX, 0.0);
         ASSERT_EQ(sum.count, count) << round;
         ASSERT_EQ(sum.fault, fault) << round;
         ASSERT_EQ(std::bit_cast<std::uint64_t>(sum.total), std::bit_cast<std::uint64_t>(total))
