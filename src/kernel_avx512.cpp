@@ -48,7 +48,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 }
 
 // The value of the `count` (1 to 20) digits that end at `end`, in `value`; false when it
-// does not fit 64 bits. Lane j of a vector loaded from 32 bytes before the end holds the byte
+// does not fit 64 bits. (Any other count gives a value of no meaning, and no fault.) Lane j of a vector loaded from 32 bytes before the end holds the byte
 // 32 - j before it; the lanes in `from_right` are taken so, and the others one byte further
 // on, which squeezes out a point: the fraction's digits are the lanes above it. The digits are
 // summed with the pairwise multiply-adds of Mula's and Lemire's SIMD integer parsing. Reads
@@ -58,7 +58,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
     const __m256i left = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33));
     const __m256i values = _mm256_maskz_sub_epi8(
-        static_cast<__mmask32>(~std::uint64_t{0} << (32 - count)),
+        static_cast<__mmask32>(~std::uint64_t{0} << ((32 - count) & 63)),
         _mm256_mask_blend_epi8(from_right, left, right), _mm256_set1_epi8('0'));
     const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi16(0x010A));
     const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
