@@ -240,6 +240,26 @@ TEST_P(Kernels, SumNumbersAsAScalarLoopDoes) {
     }
 }
 
+TEST_P(Kernels, SumNumbersEndingWhereTheTextEnds) {
+    // The pass finds where numbers end 64 bytes at a time; a number that runs up to the end
+    // of the text, wherever that falls in a chunk, ends there. One number and one refused
+    // text, each ending at the end, after blank space of every length around two chunks.
+    for (std::size_t blank = 0; blank < 140; ++blank) {
+        for (const char* last : {"-1.5", "2e3", "x7"}) {
+            const padded copy(std::string(blank, blank % 7 == 0 ? '\n' : ' ') + "8\n" + last);
+            const mean::block_sum sum = GetParam()->sum_numbers(copy.first(), copy.last(), 5, 0.0);
+            if (last[0] == 'x') {
+                EXPECT_EQ(sum.count, 1) << blank;
+                EXPECT_EQ(sum.fault, copy.last() - 2) << blank;
+            } else {
+                EXPECT_EQ(sum.count, 2) << blank << last;
+                EXPECT_EQ(sum.fault, nullptr) << blank << last;
+                EXPECT_EQ(sum.total, last[0] == '-' ? 6.5 : 2008.0) << blank << last;
+            }
+        }
+    }
+}
+
 TEST_P(Kernels, SumNumbersAcrossRunsOfPlainAndExponentNumbers) {
     // The pass scans plain numbers with one scanner and numbers with exponents with another,
     // switching after a batch in which many numbers did not suit the one it used: long runs of
