@@ -8,6 +8,7 @@
 
 #include "kernels.hpp"
 #include "number.hpp"
+#include "plain_shape.hpp"
 #include "scale.hpp"
 #include "space.hpp"
 
@@ -78,6 +79,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return std::popcount(bits);
 }
 
+#include "digit_groups.inc"
 #include "positions.inc"
 #include "scan_swar.inc"
 
@@ -94,57 +96,35 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // SIMD integer parsing. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
                                                  plain_number& number) noexcept {
-    const auto length = static_cast<std::uint64_t>(end - q);
     const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
-    const __m256i left = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33));
-    const auto own = static_cast<std::uint32_t>(~std::uint64_t{0} << ((32 - length) & 63));
     const __m256i values = _mm256_sub_epi8(right, _mm256_set1_epi8('0'));
-    const std::uint32_t digits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
-                                     _mm256_min_epu8(values, _mm256_set1_epi8(9)), values))) &
-                                 own;
-    const std::uint32_t point = static_cast<std::uint32_t>(_mm256_movemask_epi8(
-                                    _mm256_cmpeq_epi8(right, _mm256_set1_epi8('.')))) &
-                                own;
-    const bool negative = q[0] == '-';
-    const std::uint32_t sign = own & -own & -static_cast<std::uint32_t>(negative);
-    // The digits, when all is well: every byte but the point and the sign.
-    const int count = static_cast<int>(length) - (point != 0) - negative;
-    const int fraction = point != 0 ? std::countl_zero(point) : 0;
-    // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
-    const bool ok = (length <= 31) & ((own & ~digits & ~point & ~sign) == 0) &
-                    ((point & (point - 1)) == 0) & (static_cast<unsigned>(count - 1) <= 19);
-    if (!ok) return scanned::none;
+    const auto mask = [](__m256i bytes) {
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+    };
+    const plain_shape shape = plain_shape_of(
+        static_cast<std::uint64_t>(end - q),
+        mask(_mm256_cmpeq_epi8(_mm256_min_epu8(values, _mm256_set1_epi8(9)), values)),
+        mask(_mm256_cmpeq_epi8(right, _mm256_set1_epi8('.'))), q[0] == '-');
+    if (!shape.ok) return scanned::none;
 
-    // Lanes above the point from `right`, the others from `left`; the lanes of digits kept.
+    // Lanes above the point from `right`, the others from one byte further on; the lanes of
+    // digits kept.
     const __m256i lanes =
         _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
                          21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
-    const int point_lane = point != 0 ? 31 - fraction : -1;
     const __m256i from_right =
-        _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(point_lane)));
-    const __m256i kept = _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(31 - count)));
-    const __m256i joined = _mm256_blendv_epi8(left, right, from_right);
-    const __m256i digit_values =
-        _mm256_and_si256(_mm256_sub_epi8(joined, _mm256_set1_epi8('0')), kept);
-    const __m256i pairs = _mm256_maddubs_epi16(digit_values, _mm256_set1_epi16(0x010A));
-    const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
-    const __m256i eights =
-        _mm256_madd_epi16(_mm256_packus_epi32(fours, fours), _mm256_set1_epi32(0x00012710));
-    // Lanes 0 to 11 hold no digit; lanes 12 to 15, at most 4.
-    const auto front =
-        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(eights)));
-    const auto back =
-        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm256_extracti128_si256(eights, 1)));
+        _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(shape.point_lane)));
+    const __m256i kept =
+        _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(31 - shape.count)));
+    const __m256i joined = _mm256_blendv_epi8(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33)), right, from_right);
+    std::uint64_t front;
+    std::uint64_t back;
+    eight_digit_groups(_mm256_and_si256(_mm256_sub_epi8(joined, _mm256_set1_epi8('0')), kept),
+                       front, back);
     std::uint64_t value;
-    if (__builtin_mul_overflow(front >> 32, std::uint64_t{10000000000000000}, &value) ||
-        __builtin_add_overflow(value, (back & 0xFFFFFFFF) * 100000000 + (back >> 32), &value)) {
-        return scanned::none;
-    }
-    number.digits = value;
-    number.exponent = -fraction;
-    number.negative = negative;
-    number.truncated = false;
-    return scanned::plain;
+    if (!join_groups(front, back, value)) return scanned::none;
+    return plain_number_of(shape, value, number);
 }
 
 // The pass itself, on the scanner above.

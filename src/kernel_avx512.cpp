@@ -9,6 +9,7 @@
 
 #include "kernels.hpp"
 #include "number.hpp"
+#include "plain_shape.hpp"
 #include "scale.hpp"
 #include "space.hpp"
 
@@ -25,6 +26,8 @@
 
 namespace mean {
 namespace {
+
+#include "digit_groups.inc"
 
 // Bit i set when p[i] is white space, for i from 0 to 63.
 [[gnu::always_inline]] inline std::uint64_t space_mask(const char* p) noexcept {
@@ -48,29 +51,23 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 }
 
 // The value of the `count` (1 to 20) digits that end at `end`, in `value`; false when it
-// does not fit 64 bits. (Any other count gives a value of no meaning, and no fault.) Lane j of a vector loaded from 32 bytes before the end holds the byte
-// 32 - j before it; the lanes in `from_right` are taken so, and the others one byte further
-// on, which squeezes out a point: the fraction's digits are the lanes above it. The digits are
-// summed with the pairwise multiply-adds of Mula's and Lemire's SIMD integer parsing. Reads
-// the 33 bytes before `end`.
+// does not fit 64 bits (any other count gives a value of no meaning, and no fault). Lane j of
+// a vector loaded from 32 bytes before the end holds the byte 32 - j before it; the lanes in
+// `from_right` are taken so, and the others one byte further on, which squeezes out a point:
+// the fraction's digits are the lanes above it. The digits are summed with the pairwise
+// multiply-adds of Mula's and Lemire's SIMD integer parsing. Reads the 33 bytes before `end`.
 [[gnu::always_inline]] inline bool mantissa_value(const char* end, std::uint32_t from_right,
                                                   int count, std::uint64_t& value) noexcept {
-    const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
-    const __m256i left = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33));
     const __m256i values = _mm256_maskz_sub_epi8(
         static_cast<__mmask32>(~std::uint64_t{0} << ((32 - count) & 63)),
-        _mm256_mask_blend_epi8(from_right, left, right), _mm256_set1_epi8('0'));
-    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi16(0x010A));
-    const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
-    const __m256i eights =
-        _mm256_madd_epi16(_mm256_packus_epi32(fours, fours), _mm256_set1_epi32(0x00012710));
-    // Lanes 0 to 11 hold no digit; lanes 12 to 15, at most 4.
-    const auto front =
-        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(eights)));
-    const auto back =
-        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm256_extracti128_si256(eights, 1)));
-    return !__builtin_mul_overflow(front >> 32, std::uint64_t{10000000000000000}, &value) &&
-           !__builtin_add_overflow(value, (back & 0xFFFFFFFF) * 100000000 + (back >> 32), &value);
+        _mm256_mask_blend_epi8(static_cast<__mmask32>(from_right),
+                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33)),
+                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32))),
+        _mm256_set1_epi8('0'));
+    std::uint64_t front;
+    std::uint64_t back;
+    eight_digit_groups(values, front, back);
+    return join_groups(front, back, value);
 }
 
 // Writes chunk + i for each bit i set in `bits` to out, in order, and returns how many: the
@@ -116,28 +113,15 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // lanes above that point. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
                                                  plain_number& number) noexcept {
-    const auto length = static_cast<std::uint64_t>(end - q);
     const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
-    const auto own = static_cast<std::uint32_t>(~std::uint64_t{0} << ((32 - length) & 63));
-    const std::uint32_t digits =
-        _mm256_cmple_epu8_mask(_mm256_sub_epi8(right, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)) &
-        own;
-    const std::uint32_t point = _mm256_cmpeq_epi8_mask(right, _mm256_set1_epi8('.')) & own;
-    const bool negative = q[0] == '-';
-    const std::uint32_t sign = own & -own & -static_cast<std::uint32_t>(negative);
-    // The digits, when all is well: every byte but the point and the sign.
-    const int count = static_cast<int>(length) - (point != 0) - negative;
-    // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
-    bool ok = (length <= 31) & ((own & ~digits & ~point & ~sign) == 0) &
-              ((point & (point - 1)) == 0) & (static_cast<unsigned>(count - 1) <= 19);
+    const plain_shape shape = plain_shape_of(
+        static_cast<std::uint64_t>(end - q),
+        _mm256_cmple_epu8_mask(_mm256_sub_epi8(right, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)),
+        _mm256_cmpeq_epi8_mask(right, _mm256_set1_epi8('.')), q[0] == '-');
     std::uint64_t value;
-    ok &= mantissa_value(end, point != 0 ? -(point << 1) : ~std::uint32_t{0}, count, value);
-    if (!ok) return scanned::none;
-    number.digits = value;
-    number.exponent = point != 0 ? -std::countl_zero(point) : 0;
-    number.negative = negative;
-    number.truncated = false;
-    return scanned::plain;
+    const bool read = mantissa_value(end, shape.from_right, shape.count, value);
+    if (!(shape.ok & read)) return scanned::none;
+    return plain_number_of(shape, value, number);
 }
 
 // Scans the common shapes of a decimal at q into `number`: an optional sign, digits with at

@@ -7,6 +7,7 @@
 
 #include "kernels.hpp"
 #include "number.hpp"
+#include "plain_shape.hpp"
 #include "scale.hpp"
 #include "space.hpp"
 
@@ -100,29 +101,20 @@ std::uint32_t point_bits(__m128i x) noexcept {
 // in pairs with SSE2's, then in fours and eights. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
                                                  plain_number& number) noexcept {
-    const auto length = static_cast<std::uint64_t>(end - q);
     const auto load = [](const char* p) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     };
     const __m128i right_low = load(end - 32);
     const __m128i right_high = load(end - 16);
-    const auto own = static_cast<std::uint32_t>(~std::uint64_t{0} << ((32 - length) & 63));
-    const std::uint32_t digits = (digit_bits(right_low) | digit_bits(right_high) << 16) & own;
-    const std::uint32_t point = (point_bits(right_low) | point_bits(right_high) << 16) & own;
-    const bool negative = q[0] == '-';
-    const std::uint32_t sign = own & -own & -static_cast<std::uint32_t>(negative);
-    // The digits, when all is well: every byte but the point and the sign.
-    const int count = static_cast<int>(length) - (point != 0) - negative;
-    const int fraction = point != 0 ? std::countl_zero(point) : 0;
-    // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
-    const bool ok = (length <= 31) & ((own & ~digits & ~point & ~sign) == 0) &
-                    ((point & (point - 1)) == 0) & (static_cast<unsigned>(count - 1) <= 19);
-    if (!ok) return scanned::none;
+    const plain_shape shape = plain_shape_of(
+        static_cast<std::uint64_t>(end - q), digit_bits(right_low) | digit_bits(right_high) << 16,
+        point_bits(right_low) | point_bits(right_high) << 16, q[0] == '-');
+    if (!shape.ok) return scanned::none;
 
     // Lanes above the point from the right, the others from one byte further on; the lanes of
     // digits kept.
-    const __m128i point_lane = _mm_set1_epi8(static_cast<char>(point != 0 ? 31 - fraction : -1));
-    const __m128i last_other = _mm_set1_epi8(static_cast<char>(31 - count));
+    const __m128i point_lane = _mm_set1_epi8(static_cast<char>(shape.point_lane));
+    const __m128i last_other = _mm_set1_epi8(static_cast<char>(31 - shape.count));
     const auto digit_values = [&](__m128i right, __m128i left, __m128i lanes) {
         const __m128i from_right = _mm_cmpgt_epi8(lanes, point_lane);
         const __m128i joined =
@@ -139,28 +131,22 @@ std::uint32_t point_bits(__m128i x) noexcept {
     const __m128i zero = _mm_setzero_si128();
     const __m128i tens = _mm_set1_epi32(0x0001000A);
     const __m128i hundreds = _mm_set1_epi32(0x00010064);
-    const __m128i ten_thousands = _mm_set1_epi32(0x00012710);
     // Lanes 16 to 31: pairs, fours, eights.
     const __m128i high_pairs = _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(high, zero), tens),
                                                _mm_madd_epi16(_mm_unpackhi_epi8(high, zero), tens));
     const __m128i high_fours = _mm_madd_epi16(high_pairs, hundreds);
     const __m128i high_eights =
-        _mm_madd_epi16(_mm_packs_epi32(high_fours, high_fours), ten_thousands);
-    // Lanes 12 to 15, the only ones of the low half that may hold digits: pairs, then four.
+        _mm_madd_epi16(_mm_packs_epi32(high_fours, high_fours), _mm_set1_epi32(0x00012710));
+    // Lanes 12 to 15, the only ones of the low half that may hold digits: pairs, then four,
+    // placed where join_groups looks for them.
     const __m128i low_pairs = _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), tens);
     const __m128i low_fours = _mm_madd_epi16(_mm_packs_epi32(low_pairs, low_pairs), hundreds);
-    const auto back = static_cast<std::uint64_t>(_mm_cvtsi128_si64(high_eights));
-    const auto front = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(low_fours, 4)));
     std::uint64_t value;
-    if (__builtin_mul_overflow(std::uint64_t{front}, std::uint64_t{10000000000000000}, &value) ||
-        __builtin_add_overflow(value, (back & 0xFFFFFFFF) * 100000000 + (back >> 32), &value)) {
+    if (!join_groups(static_cast<std::uint64_t>(_mm_cvtsi128_si64(low_fours)),
+                     static_cast<std::uint64_t>(_mm_cvtsi128_si64(high_eights)), value)) {
         return scanned::none;
     }
-    number.digits = value;
-    number.exponent = -fraction;
-    number.negative = negative;
-    number.truncated = false;
-    return scanned::plain;
+    return plain_number_of(shape, value, number);
 }
 
 // The pass itself, on the scanner above.

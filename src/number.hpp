@@ -3,8 +3,9 @@
 // Reading is two steps. Scanning checks the text against the grammar and records what it
 // holds: the sign, up to 19 significant decimal digits as an integer, the decimal exponent,
 // the kind, and where the text ends. Converting turns that record into the double. The scalar
-// scanner here is the grammar; the vector scanners of the mean pass fill the same record for
-// the common shapes and are tested against it.
+// scanner here is the grammar; the vector scanners of the mean pass read the common shapes
+// into a smaller record of the same meaning (plain_number, kernels.hpp) and are tested
+// against it.
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,66 @@
+// The plainest shape of a decimal as the vector scanners of the mean pass read it: from the
+// number's end, which the pass finds with its start, the 32 bytes before it are classified
+// into bit masks, bit j for the byte 32 - j before the end, so that the number's own bytes are
+// the top bits. The classifying is each kernel set's; what the masks say is written here once.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+#include "kernels.hpp"
+
+namespace mean {
+
+struct plain_shape {
+    bool ok;                   // an optional '-', then 1 to 20 digits with at most one point
+                               // among them, the whole within 31 bytes
+    bool negative;             // a leading '-'
+    int count;                 // the digits, when ok
+    int fraction;              // the digits after the point
+    int point_lane;            // the point's bit, or -1 when there is none
+    std::uint32_t from_right;  // the bits above the point, or all of them when there is none
+};
+
+// What the masks of the digits and of the points among the 32 bytes before the end of a number
+// of `length` bytes say of it; `negative` when its first byte is '-'.
+[[gnu::always_inline]] inline plain_shape plain_shape_of(std::uint64_t length, std::uint32_t digits,
+                                                         std::uint32_t points,
+                                                         bool negative) noexcept {
+    const auto own = static_cast<std::uint32_t>(~std::uint64_t{0} << ((32 - length) & 63));
+    const std::uint32_t point = points & own;
+    const std::uint32_t sign = own & -own & -static_cast<std::uint32_t>(negative);
+    // The digits, when all is well: every byte but the point and the sign.
+    const int count = static_cast<int>(length) - (point != 0) - negative;
+    const int fraction = point != 0 ? std::countl_zero(point) : 0;
+    // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
+    const bool ok = (length <= 31) & ((own & ~digits & ~point & ~sign) == 0) &
+                    ((point & (point - 1)) == 0) & (static_cast<unsigned>(count - 1) <= 19);
+    return {ok,
+            negative,
+            count,
+            fraction,
+            point != 0 ? 31 - fraction : -1,
+            point != 0 ? -(point << 1) : ~std::uint32_t{0}};
+}
+
+// The value of up to 20 digits that fill the last lanes of 32, summed in groups of eight:
+// `front` holds the groups of lanes 0 to 7 (low half) and 8 to 15 (high half), of which only
+// lanes 12 to 15 may hold digits, and `back` those of lanes 16 to 23 and 24 to 31. False when
+// the value does not fit 64 bits.
+[[gnu::always_inline]] inline bool join_groups(std::uint64_t front, std::uint64_t back,
+                                               std::uint64_t& value) noexcept {
+    return !__builtin_mul_overflow(front >> 32, std::uint64_t{10000000000000000}, &value) &&
+           !__builtin_add_overflow(value, (back & 0xFFFFFFFF) * 100000000 + (back >> 32), &value);
+}
+
+// The record of a plain number of that shape and value.
+[[gnu::always_inline]] inline scanned plain_number_of(const plain_shape& shape, std::uint64_t value,
+                                                      plain_number& number) noexcept {
+    number.digits = value;
+    number.exponent = -shape.fraction;
+    number.negative = shape.negative;
+    number.truncated = false;
+    return scanned::plain;
+}
+
+}  // namespace mean
