@@ -198,6 +198,34 @@ TEST_P(Kernels, RandomNumbersReadAsTheScalarReaderReadsThem) {
     EXPECT_GT(accepted, 150000u);
 }
 
+// Sums up to `wanted` numbers of [first, whole) with the kernel set's pass and with
+// parse_number in a loop, and expects the same total, count and place of the fault.
+void expect_sum_as_scalar_loop(const mean::kernel_set& kernels, const char* first,
+                               const char* whole, std::int32_t wanted, int round) {
+    double total = 0.0;
+    std::int32_t count = 0;
+    const char* fault = nullptr;
+    for (const char* p = first; count < wanted;) {
+        while (p != whole && mean::is_space(*p))
+            ++p;
+        if (p == whole) break;
+        double value;
+        const char* const end = mean::parse_number(p, whole, value);
+        if (end == p) {
+            fault = p;
+            break;
+        }
+        total = value + total;
+        ++count;
+        p = end;
+    }
+    const mean::block_sum sum = kernels.sum_numbers(first, whole, wanted, 0.0);
+    EXPECT_EQ(sum.count, count) << round;
+    EXPECT_EQ(sum.fault, fault) << round;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(sum.total), std::bit_cast<std::uint64_t>(total))
+        << round;
+}
+
 TEST_P(Kernels, SumNumbersAsAScalarLoopDoes) {
     // Many numbers of mixed shapes and separators in one text, some texts with a refused word
     // among them: the same total, count and place of the fault as parse_number in a loop.
@@ -215,28 +243,7 @@ TEST_P(Kernels, SumNumbersAsAScalarLoopDoes) {
         const char* const whole = copy.last();
         const auto wanted = static_cast<std::int32_t>(1 + random() % (numbers + 5));
 
-        double total = 0.0;
-        std::int32_t count = 0;
-        const char* fault = nullptr;
-        for (const char* p = copy.first(); count < wanted;) {
-            while (p != whole && mean::is_space(*p))
-                ++p;
-            if (p == whole) break;
-            double value;
-            const char* const end = mean::parse_number(p, whole, value);
-            if (end == p) {
-                fault = p;
-                break;
-            }
-            total = value + total;
-            ++count;
-            p = end;
-        }
-        const mean::block_sum sum = GetParam()->sum_numbers(copy.first(), whole, wanted, 0.0);
-        ASSERT_EQ(sum.count, count) << round;
-        ASSERT_EQ(sum.fault, fault) << round;
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(sum.total), std::bit_cast<std::uint64_t>(total))
-            << round;
+        expect_sum_as_scalar_loop(*GetParam(), copy.first(), whole, wanted, round);
     }
 }
 
@@ -282,29 +289,7 @@ TEST_P(Kernels, SumNumbersAcrossRunsOfPlainAndExponentNumbers) {
         for (const std::string& number : numbers)
             text += number + (random() % 4 == 0 ? "\r\n" : "\n");
         const padded copy(text);
-        double total = 0.0;
-        std::int32_t count = 0;
-        const char* fault = nullptr;
-        for (const char* p = copy.first(); p != copy.last();) {
-            while (p != copy.last() && mean::is_space(*p))
-                ++p;
-            if (p == copy.last()) break;
-            double value;
-            const char* const end = mean::parse_number(p, copy.last(), value);
-            if (end == p) {
-                fault = p;
-                break;
-            }
-            total = value + total;
-            ++count;
-            p = end;
-        }
-        const mean::block_sum sum =
-            GetParam()->sum_numbers(copy.first(), copy.last(), INT32_MAX, 0.0);
-        ASSERT_EQ(sum.count, count) << round;
-        ASSERT_EQ(sum.fault, fault) << round;
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(sum.total), std::bit_cast<std::uint64_t>(total))
-            << round;
+        expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, round);
     }
 }
 
