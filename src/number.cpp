@@ -9,6 +9,7 @@
 
 #include "scale.hpp"
 #include "space.hpp"
+#include "wide_scale.hpp"
 
 namespace mean {
 namespace {
@@ -68,6 +69,12 @@ bool scale_wide(std::uint64_t w, std::int64_t e, double& value) noexcept {
     }
     value = scale(w, static_cast<int>(e));
     return true;
+}
+
+// The correctly rounded w × 10^e in `value` by the exact ways above, or else from 128 bits of
+// 5^e; false when none of them settles it.
+bool scale_any(std::uint64_t w, std::int64_t e, double& value) noexcept {
+    return scale_wide(w, e, value) || scale_by_powers_of_five(w, e, value);
 }
 
 // strtod on a copy of the number's text, which must end at the copy's NUL.
@@ -195,13 +202,13 @@ double to_double(const number_text& number, const char* first) noexcept {
         case number_kind::decimal: {
             if (number.digits == 0) return with_sign(0.0, number.negative);
             double low;
-            if (scale_wide(number.digits, number.exponent, low)) {
+            if (scale_any(number.digits, number.exponent, low)) {
                 if (!number.truncated) return with_sign(low, number.negative);
                 // The value lies strictly between digits × 10^e and (digits + 1) × 10^e (at
                 // most 10^19, still below 2^64). Rounding is monotonic, so when both bounds
                 // round to the same double, so does every value between them.
                 double high;
-                if (scale_wide(number.digits + 1, number.exponent, high) && high == low) {
+                if (scale_any(number.digits + 1, number.exponent, high) && high == low) {
                     return with_sign(low, number.negative);
                 }
             }
