@@ -15,10 +15,11 @@
 // Everything defined from here on is compiled for the wider target; the standard library and
 // the tool's own headers, included above, are not.
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2,popcnt"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2,lzcnt,popcnt"))), \
+                             apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx2,bmi,bmi2,popcnt")
+#pragma GCC target("avx2,bmi,bmi2,lzcnt,popcnt")
 #endif
 
 namespace mean {
@@ -123,7 +124,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     eight_digit_groups(_mm256_and_si256(_mm256_sub_epi8(joined, _mm256_set1_epi8('0')), kept),
                        front, back);
     std::uint64_t value;
-    if (!join_groups(front, back, value)) return scanned::none;
+    if (!join_groups(front, back, shape.count, value)) return scanned::none;
     return plain_number_of(shape, value, number);
 }
 

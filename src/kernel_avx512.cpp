@@ -16,12 +16,12 @@
 // Everything defined from here on is compiled for the wider target; the standard library and
 // the tool's own headers, included above, are not.
 #if defined(__clang__)
-#pragma clang attribute push(                                                              \
-    __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi2,avx2,bmi,bmi2,popcnt"))), \
+#pragma clang attribute push(                                                                    \
+    __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt"))), \
     apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,avx512vbmi2,avx2,bmi,bmi2,popcnt")
+#pragma GCC target("avx512f,avx512bw,avx512vl,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt")
 #endif
 
 namespace mean {
@@ -67,7 +67,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     std::uint64_t front;
     std::uint64_t back;
     eight_digit_groups(values, front, back);
-    return join_groups(front, back, value);
+    return join_groups(front, back, count, value);
 }
 
 // Writes chunk + i for each bit i set in `bits` to out, in order, and returns how many: the

@@ -143,7 +143,8 @@ std::uint32_t point_bits(__m128i x) noexcept {
     const __m128i low_fours = _mm_madd_epi16(_mm_packs_epi32(low_pairs, low_pairs), hundreds);
     std::uint64_t value;
     if (!join_groups(static_cast<std::uint64_t>(_mm_cvtsi128_si64(low_fours)),
-                     static_cast<std::uint64_t>(_mm_cvtsi128_si64(high_eights)), value)) {
+                     static_cast<std::uint64_t>(_mm_cvtsi128_si64(high_eights)), shape.count,
+                     value)) {
         return scanned::none;
     }
     return plain_number_of(shape, value, number);

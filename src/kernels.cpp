@@ -19,7 +19,8 @@ runnable find_runnable() noexcept {
     // The CPU's features as the C runtime reads them, the operating system's support for the
     // wider registers included.
     const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+                      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt") &&
+                      __builtin_cpu_supports("popcnt");
     if (avx2) found.sets[found.count++] = &avx2_kernels;
     if (avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2")) {

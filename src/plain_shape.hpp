@@ -26,31 +26,37 @@ struct plain_shape {
 [[gnu::always_inline]] inline plain_shape plain_shape_of(std::uint64_t length, std::uint32_t digits,
                                                          std::uint32_t points,
                                                          bool negative) noexcept {
-    const auto own = static_cast<std::uint32_t>(~std::uint64_t{0} << ((32 - length) & 63));
+    const auto first = static_cast<unsigned>(32 - length) & 63;  // the first byte's bit
+    const auto own = static_cast<std::uint32_t>(~std::uint64_t{0} << first);
     const std::uint32_t point = points & own;
-    const std::uint32_t sign = own & -own & -static_cast<std::uint32_t>(negative);
-    // The digits, when all is well: every byte but the point and the sign.
-    const int count = static_cast<int>(length) - (point != 0) - negative;
-    const int fraction = point != 0 ? std::countl_zero(point) : 0;
+    const auto sign = static_cast<std::uint32_t>(std::uint64_t{negative} << first);
+    // Every byte but the digits is the point or the sign, and there is at most one point.
+    const bool shape = (((own & ~digits) ^ point ^ sign) | (point & (point - 1))) == 0;
+    const int count = static_cast<int>(length) - ((point != 0) + negative);
+    // The point's bit: -1 when there is none, as countl_zero(0) is 32.
+    const int point_lane = 31 - std::countl_zero(point);
     // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
-    const bool ok = (length <= 31) & ((own & ~digits & ~point & ~sign) == 0) &
-                    ((point & (point - 1)) == 0) & (static_cast<unsigned>(count - 1) <= 19);
-    return {ok,
+    return {static_cast<bool>(shape & (length <= 31) & (static_cast<unsigned>(count - 1) <= 19)),
             negative,
             count,
-            fraction,
-            point != 0 ? 31 - fraction : -1,
-            point != 0 ? -(point << 1) : ~std::uint32_t{0}};
+            (31 - point_lane) & 31,
+            point_lane,
+            static_cast<std::uint32_t>(~std::uint64_t{0} << (point_lane + 1))};
 }
 
-// The value of up to 20 digits that fill the last lanes of 32, summed in groups of eight:
-// `front` holds the groups of lanes 0 to 7 (low half) and 8 to 15 (high half), of which only
-// lanes 12 to 15 may hold digits, and `back` those of lanes 16 to 23 and 24 to 31. False when
-// the value does not fit 64 bits.
-[[gnu::always_inline]] inline bool join_groups(std::uint64_t front, std::uint64_t back,
+// The value of `count` (up to 20) digits that fill the last lanes of 32, summed in groups of
+// eight: `front` holds the groups of lanes 0 to 7 (low half) and 8 to 15 (high half), of which
+// only lanes 12 to 15 may hold digits, and `back` those of lanes 16 to 23 and 24 to 31. False
+// when the value does not fit 64 bits, which only 20 digits can fail to.
+[[gnu::always_inline]] inline bool join_groups(std::uint64_t front, std::uint64_t back, int count,
                                                std::uint64_t& value) noexcept {
+    const std::uint64_t last_sixteen = (back & 0xFFFFFFFF) * 100000000 + (back >> 32);
+    if (count < 20) [[likely]] {
+        value = (front >> 32) * 10000000000000000 + last_sixteen;
+        return true;
+    }
     return !__builtin_mul_overflow(front >> 32, std::uint64_t{10000000000000000}, &value) &&
-           !__builtin_add_overflow(value, (back & 0xFFFFFFFF) * 100000000 + (back >> 32), &value);
+           !__builtin_add_overflow(value, last_sixteen, &value);
 }
 
 // The record of a plain number of that shape and value.

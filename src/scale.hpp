@@ -178,6 +178,12 @@ inline double scale(std::uint64_t w, int e) noexcept {
     return scale_exact(w, e);
 }
 
+// The correctly rounded w / 10^k for 0 <= k <= 22: scale(w, -k) with no other sign to choose.
+inline double scale_down(std::uint64_t w, int k) noexcept {
+    if (w <= (std::uint64_t{1} << 53)) return static_cast<double>(w) / exact_powers_of_ten[k];
+    return scale_exact(w, -k);
+}
+
 // -v when `negative`, else v, for v >= +0, without a branch on the sign.
 inline double with_sign(double v, bool negative) noexcept {
     return std::bit_cast<double>(std::bit_cast<std::uint64_t>(v) |
