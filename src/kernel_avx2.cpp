@@ -68,65 +68,76 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-// Bit i set when p[i] is a decimal digit, for i from 0 to 31.
-[[gnu::always_inline]] inline std::uint32_t digit_mask(const char* p) noexcept {
-    const __m256i t = _mm256_sub_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
-                                      _mm256_set1_epi8('0'));
-    return static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(t, _mm256_set1_epi8(9)), t)));
-}
-
 [[gnu::always_inline]] inline int bit_count(std::uint64_t bits) noexcept {
     return std::popcount(bits);
 }
 
 #include "digit_groups.inc"
 #include "positions.inc"
-#include "scan_swar.inc"
 
-// Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
-// follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
-// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
-// scanned::none for anything else, which scan_full then reads.
-//
-// The 32 bytes before the end are loaded so that the number's own bytes are the top `length`
-// lanes, and classified into bit masks, bit j for lane j: every byte but a leading '-' is a
-// digit but one, which is a point, and the fraction's length is the count of lanes above it.
-// The lanes before the point are taken from a load one byte further on, which squeezes the
-// point out, and the digits are summed with the pairwise multiply-adds of Mula's and Lemire's
-// SIMD integer parsing. Reads up to 33 bytes before the end.
-[[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
-                                                 plain_number& number) noexcept {
-    const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
-    const __m256i values = _mm256_sub_epi8(right, _mm256_set1_epi8('0'));
-    const auto mask = [](__m256i bytes) {
-        return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
-    };
-    const plain_shape shape = plain_shape_of(
-        static_cast<std::uint64_t>(end - q),
-        mask(_mm256_cmpeq_epi8(_mm256_min_epu8(values, _mm256_set1_epi8(9)), values)),
-        mask(_mm256_cmpeq_epi8(right, _mm256_set1_epi8('.'))), q[0] == '-');
-    if (!shape.ok) return scanned::none;
+// Movemask of a byte comparison: bit i for lane i.
+[[gnu::always_inline]] inline std::uint32_t bits_of(__m256i bytes) noexcept {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+}
 
-    // Lanes above the point from `right`, the others from one byte further on; the lanes of
-    // digits kept.
+// Lanes of v at most `limit`, as unsigned bytes.
+[[gnu::always_inline]] inline __m256i up_to(__m256i v, char limit) noexcept {
+    return _mm256_cmpeq_epi8(_mm256_min_epu8(v, _mm256_set1_epi8(limit)), v);
+}
+
+// Bit masks of the 32 bytes at q, as scan_full.inc reads them.
+[[gnu::always_inline]] inline byte_classes classify(const char* q) noexcept {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+    return {bits_of(up_to(x, ' ')), bits_of(up_to(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), 9)),
+            bits_of(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('.'))),
+            bits_of(_mm256_cmpeq_epi8(_mm256_or_si256(x, _mm256_set1_epi8(0x20)),
+                                      _mm256_set1_epi8('e'))),
+            bits_of(_mm256_or_si256(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('+')),
+                                    _mm256_cmpeq_epi8(x, _mm256_set1_epi8('-'))))};
+}
+
+// The value of the `count` digits that end at `end`, the point in `point_lane`, as
+// scan_full.inc has it: the lanes above the point are taken from 32 bytes before the end, the
+// others from one byte further on, which squeezes the point out; the lanes of digits are kept.
+[[gnu::always_inline]] inline bool mantissa_value(const char* end, int point_lane, int count,
+                                                  std::uint64_t& value) noexcept {
     const __m256i lanes =
         _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
                          21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
     const __m256i from_right =
-        _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(shape.point_lane)));
-    const __m256i kept =
-        _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(31 - shape.count)));
+        _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(point_lane)));
+    const __m256i kept = _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(31 - count)));
     const __m256i joined = _mm256_blendv_epi8(
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33)), right, from_right);
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33)),
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32)), from_right);
     std::uint64_t front;
     std::uint64_t back;
     eight_digit_groups(_mm256_and_si256(_mm256_sub_epi8(joined, _mm256_set1_epi8('0')), kept),
                        front, back);
+    return join_groups(front, back, count, value);
+}
+
+// Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
+// follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
+// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
+// scanned::none for anything else, which scan_full then reads. The 32 bytes before the end are
+// classified into bit masks, bit j for lane j, so that the number's own bytes are the top
+// `length` lanes. Reads up to 33 bytes before the end.
+[[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
+                                                 plain_number& number) noexcept {
+    const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
+    const plain_shape shape =
+        plain_shape_of(static_cast<std::uint64_t>(end - q),
+                       bits_of(up_to(_mm256_sub_epi8(right, _mm256_set1_epi8('0')), 9)),
+                       bits_of(_mm256_cmpeq_epi8(right, _mm256_set1_epi8('.'))), q[0] == '-');
     std::uint64_t value;
-    if (!join_groups(front, back, shape.count, value)) return scanned::none;
+    if (!shape.ok || !mantissa_value(end, shape.point_lane, shape.count, value)) {
+        return scanned::none;
+    }
     return plain_number_of(shape, value, number);
 }
+
+#include "scan_full.inc"
 
 // The pass itself, on the scanner above.
 #include "pass_kernel.inc"

@@ -29,6 +29,10 @@ namespace {
 
 #include "digit_groups.inc"
 
+[[gnu::always_inline]] inline int bit_count(std::uint64_t bits) noexcept {
+    return std::popcount(bits);
+}
+
 // Bit i set when p[i] is white space, for i from 0 to 63.
 [[gnu::always_inline]] inline std::uint64_t space_mask(const char* p) noexcept {
     const __m512i x = _mm512_loadu_si512(p);
@@ -50,17 +54,14 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-// The value of the `count` (1 to 20) digits that end at `end`, in `value`; false when it
-// does not fit 64 bits (any other count gives a value of no meaning, and no fault). Lane j of
-// a vector loaded from 32 bytes before the end holds the byte 32 - j before it; the lanes in
-// `from_right` are taken so, and the others one byte further on, which squeezes out a point:
-// the fraction's digits are the lanes above it. The digits are summed with the pairwise
-// multiply-adds of Mula's and Lemire's SIMD integer parsing. Reads the 33 bytes before `end`.
-[[gnu::always_inline]] inline bool mantissa_value(const char* end, std::uint32_t from_right,
-                                                  int count, std::uint64_t& value) noexcept {
+// The value of the `count` digits that end at `end`, the point in `point_lane`, as
+// scan_full.inc has it: the lanes above the point are taken from 32 bytes before the end, the
+// others from one byte further on, which squeezes the point out.
+[[gnu::always_inline]] inline bool mantissa_value(const char* end, int point_lane, int count,
+                                                  std::uint64_t& value) noexcept {
     const __m256i values = _mm256_maskz_sub_epi8(
         static_cast<__mmask32>(~std::uint64_t{0} << ((32 - count) & 63)),
-        _mm256_mask_blend_epi8(static_cast<__mmask32>(from_right),
+        _mm256_mask_blend_epi8(static_cast<__mmask32>(~std::uint64_t{0} << ((point_lane + 1) & 63)),
                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33)),
                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32))),
         _mm256_set1_epi8('0'));
@@ -119,79 +120,24 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
         _mm256_cmple_epu8_mask(_mm256_sub_epi8(right, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)),
         _mm256_cmpeq_epi8_mask(right, _mm256_set1_epi8('.')), q[0] == '-');
     std::uint64_t value;
-    const bool read = mantissa_value(end, shape.from_right, shape.count, value);
+    const bool read = mantissa_value(end, shape.point_lane, shape.count, value);
     if (!(shape.ok & read)) return scanned::none;
     return plain_number_of(shape, value, number);
 }
 
-// Scans the common shapes of a decimal at q into `number`: an optional sign, digits with at
-// most one point, and optionally e or E, an optional sign and 1 to 3 digits, the whole within
-// 31 bytes and followed by white space, with at most 20 digits whose value fits 64 bits.
-// Returns scanned::exponent, or scanned::plain when there is no exponent, or scanned::none
-// for anything else, which the scalar scanner then reads. As scan_plain, with the masks of the
-// exponent's e and signs besides, from the 32 bytes at q.
-[[gnu::always_inline]] inline scanned scan_full(const char* q, plain_number& number) noexcept {
+// Bit masks of the 32 bytes at q, as scan_full.inc reads them.
+[[gnu::always_inline]] inline byte_classes classify(const char* q) noexcept {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
-    // q[length] is the first byte up to ' ' (length is 32 when there is none in reach).
-    const int length = std::countr_zero(_mm256_cmple_epu8_mask(x, _mm256_set1_epi8(' ')));
-    const std::uint64_t digits =
-        _mm256_cmple_epu8_mask(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), _mm256_set1_epi8(9));
-    const std::uint64_t points = _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('.'));
-    const std::uint64_t es =
-        _mm256_cmpeq_epi8_mask(_mm256_or_si256(x, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('e'));
-    const std::uint64_t signs = _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('+')) |
-                                _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('-'));
-    const std::uint64_t end_bit = std::uint64_t{1} << length;
-    const std::uint64_t all = end_bit - 1;
-
-    // The mantissa runs up to the first e: a sign first, then digits with at most one point.
-    const int mantissa_end = std::countr_zero((es & all) | end_bit);
-    const std::uint64_t mantissa = (std::uint64_t{1} << mantissa_end) - 1;
-    const std::uint64_t body = mantissa & ~(signs & 1);
-    const std::uint64_t mantissa_digits = body & digits;
-    const std::uint64_t point = body & ~digits;  // if all is well
-    const int count = std::popcount(mantissa_digits);
-    const int fraction = std::popcount(mantissa_digits & -(point << 1));  // digits after it
-    // The exponent, after the e: perhaps a sign, then 1 to 3 digits.
-    const std::uint64_t exponent_part = all & ~(mantissa << 1 | 1);
-    const std::uint64_t exponent_sign = (std::uint64_t{2} << mantissa_end) & signs;
-    const int exponent_digits = std::popcount(exponent_part & digits);
-    const bool has_exponent = mantissa_end != length;
-    // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
-    const bool exponent_ok = (!has_exponent) | ((static_cast<unsigned>(exponent_digits - 1) <= 2) &
-                                                ((exponent_part & ~digits & ~exponent_sign) == 0));
-    const auto after = static_cast<unsigned char>(q[length & 31]);
-    bool ok = (length <= 31) & (((std::uint64_t{0x100003E00} >> (after & 63)) & 1) != 0) &
-              (static_cast<unsigned>(count - 1) <= 19) & ((point & ~points) == 0) &
-              ((point & (point - 1)) == 0) & exponent_ok;
-
-    std::uint64_t value;
-    ok &=
-        mantissa_value(q + (mantissa_end > 0 ? mantissa_end : 1),
-                       point != 0 ? static_cast<std::uint32_t>(~std::uint64_t{0} << (32 - fraction))
-                                  : ~std::uint32_t{0},
-                       count, value);
-    if (!ok) return scanned::none;
-
-    std::int32_t exponent = -fraction;
-    if (has_exponent) {
-        // The last four bytes, of which the last exponent_digits are the exponent's digits.
-        std::uint32_t word;
-        std::memcpy(&word, q + length - 4, sizeof word);
-        const std::uint32_t keep = ~std::uint32_t{0} << (8 * (4 - exponent_digits));
-        word = (word & keep) - (0x30303030 & keep);
-        const auto e = static_cast<std::int32_t>((word >> 24) + 10 * ((word >> 16) & 0xFF) +
-                                                 100 * ((word >> 8) & 0xFF));
-        // Negated without a branch: the sign is as likely one way as the other.
-        const std::int32_t minus = q[mantissa_end + 1] == '-';
-        exponent += (e ^ -minus) + minus;
-    }
-    number.digits = value;
-    number.exponent = exponent;
-    number.negative = q[0] == '-';
-    number.truncated = false;
-    return has_exponent ? scanned::exponent : scanned::plain;
+    return {
+        _mm256_cmple_epu8_mask(x, _mm256_set1_epi8(' ')),
+        _mm256_cmple_epu8_mask(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)),
+        _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('.')),
+        _mm256_cmpeq_epi8_mask(_mm256_or_si256(x, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('e')),
+        _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('+')) |
+            _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('-'))};
 }
+
+#include "scan_full.inc"
 
 #include "pass_kernel.inc"
 

@@ -56,17 +56,6 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-// Bit i set when p[i] is a decimal digit, for i from 0 to 31.
-std::uint32_t digit_mask(const char* p) noexcept {
-    const auto half = [](const char* at) {
-        const __m128i t =
-            _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi8('0'));
-        return static_cast<std::uint32_t>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t)));
-    };
-    return half(p) | half(p + 16) << 16;
-}
-
 // The number of bits set, without POPCNT, which the baseline lacks: sums of bits in pairs, in
 // fours, in bytes, then of the bytes by one multiplication.
 [[gnu::always_inline]] inline int bit_count(std::uint64_t x) noexcept {
@@ -77,57 +66,49 @@ std::uint32_t digit_mask(const char* p) noexcept {
 }
 
 #include "positions.inc"
-#include "scan_swar.inc"
 
-// Bit i set when p[i] is a decimal digit, for i from 0 to 15; and the same for a point.
-std::uint32_t digit_bits(__m128i x) noexcept {
-    const __m128i t = _mm_sub_epi8(x, _mm_set1_epi8('0'));
+// Bit i set when byte i of x is at most `limit`, or equal to `byte`, for i from 0 to 15; and
+// when it is a digit, and the same for the 32 bytes at p.
+std::uint32_t up_to(__m128i x, char limit) noexcept {
     return static_cast<std::uint32_t>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t)));
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(limit)), x)));
 }
-std::uint32_t point_bits(__m128i x) noexcept {
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8('.'))));
+std::uint32_t equal(__m128i x, char byte) noexcept {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(byte))));
+}
+std::uint32_t digit_bits(__m128i x) noexcept {
+    return up_to(_mm_sub_epi8(x, _mm_set1_epi8('0')), 9);
+}
+std::uint32_t digit_mask(const char* p) noexcept {
+    const auto half = [](const char* at) {
+        return digit_bits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+    };
+    return half(p) | half(p + 16) << 16;
 }
 
-// Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
-// follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
-// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
-// scanned::none for anything else, which scan_full then reads.
-//
-// As the AVX2 set's scanner, in two halves of 16 bytes: the 32 bytes before the end are loaded
-// so that the number's own bytes are the top `length` lanes, and classified into bit masks;
-// the lanes before the point are taken from a load one byte further on, which squeezes the
-// point out. Without SSSE3's byte multiply-add, the digits are widened to 16 bits and summed
-// in pairs with SSE2's, then in fours and eights. Reads up to 33 bytes before the end.
-[[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
-                                                 plain_number& number) noexcept {
+// The value of the `count` digits that end at `end`, the point in `point_lane`, as
+// scan_full.inc has it, in two halves of 16 bytes: the lanes above the point are taken from 32
+// bytes before the end, the others from one byte further on, which squeezes the point out.
+// Without SSSE3's byte multiply-add, the digits are widened to 16 bits and summed in pairs
+// with SSE2's, then in fours and eights.
+[[gnu::always_inline]] inline bool mantissa_value(const char* end, int point_lane, int count,
+                                                  std::uint64_t& value) noexcept {
     const auto load = [](const char* p) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     };
-    const __m128i right_low = load(end - 32);
-    const __m128i right_high = load(end - 16);
-    const plain_shape shape = plain_shape_of(
-        static_cast<std::uint64_t>(end - q), digit_bits(right_low) | digit_bits(right_high) << 16,
-        point_bits(right_low) | point_bits(right_high) << 16, q[0] == '-');
-    if (!shape.ok) return scanned::none;
-
-    // Lanes above the point from the right, the others from one byte further on; the lanes of
-    // digits kept.
-    const __m128i point_lane = _mm_set1_epi8(static_cast<char>(shape.point_lane));
-    const __m128i last_other = _mm_set1_epi8(static_cast<char>(31 - shape.count));
-    const auto digit_values = [&](__m128i right, __m128i left, __m128i lanes) {
-        const __m128i from_right = _mm_cmpgt_epi8(lanes, point_lane);
-        const __m128i joined =
-            _mm_or_si128(_mm_and_si128(from_right, right), _mm_andnot_si128(from_right, left));
+    const __m128i point = _mm_set1_epi8(static_cast<char>(point_lane));
+    const __m128i last_other = _mm_set1_epi8(static_cast<char>(31 - count));
+    const auto digit_values = [&](const char* right, __m128i lanes) {
+        const __m128i from_right = _mm_cmpgt_epi8(lanes, point);
+        const __m128i joined = _mm_or_si128(_mm_and_si128(from_right, load(right)),
+                                            _mm_andnot_si128(from_right, load(right - 1)));
         return _mm_and_si128(_mm_sub_epi8(joined, _mm_set1_epi8('0')),
                              _mm_cmpgt_epi8(lanes, last_other));
     };
     const __m128i low =
-        digit_values(right_low, load(end - 33),
-                     _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
-    const __m128i high =
-        digit_values(right_high, load(end - 17),
-                     _mm_setr_epi8(16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31));
+        digit_values(end - 32, _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    const __m128i high = digit_values(
+        end - 16, _mm_setr_epi8(16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31));
     const __m128i zero = _mm_setzero_si128();
     const __m128i tens = _mm_set1_epi32(0x0001000A);
     const __m128i hundreds = _mm_set1_epi32(0x00010064);
@@ -141,14 +122,32 @@ std::uint32_t point_bits(__m128i x) noexcept {
     // placed where join_groups looks for them.
     const __m128i low_pairs = _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), tens);
     const __m128i low_fours = _mm_madd_epi16(_mm_packs_epi32(low_pairs, low_pairs), hundreds);
+    return join_groups(static_cast<std::uint64_t>(_mm_cvtsi128_si64(low_fours)),
+                       static_cast<std::uint64_t>(_mm_cvtsi128_si64(high_eights)), count, value);
+}
+
+// Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
+// follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
+// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
+// scanned::none for anything else, which scan_full then reads. As the AVX2 set's scanner, in
+// two halves of 16 bytes. Reads up to 33 bytes before the end.
+[[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
+                                                 plain_number& number) noexcept {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 32));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+    const plain_shape shape = plain_shape_of(static_cast<std::uint64_t>(end - q),
+                                             digit_bits(low) | digit_bits(high) << 16,
+                                             equal(low, '.') | equal(high, '.') << 16, q[0] == '-');
     std::uint64_t value;
-    if (!join_groups(static_cast<std::uint64_t>(_mm_cvtsi128_si64(low_fours)),
-                     static_cast<std::uint64_t>(_mm_cvtsi128_si64(high_eights)), shape.count,
-                     value)) {
+    if (!shape.ok || !mantissa_value(end, shape.point_lane, shape.count, value)) {
         return scanned::none;
     }
     return plain_number_of(shape, value, number);
 }
+
+// The second scanner: runs of digits walked in a digit bitmap and read eight at a time in
+// general registers, which costs the baseline less than more bit masks would.
+#include "scan_swar.inc"
 
 // The pass itself, on the scanner above.
 #include "pass_kernel.inc"

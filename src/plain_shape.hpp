@@ -11,14 +11,22 @@
 
 namespace mean {
 
+// Bit masks of 32 bytes, bit i for byte i, as every kernel set's second scanner reads them.
+struct byte_classes {
+    std::uint32_t blanks;  // up to ' ': white space and control characters
+    std::uint32_t digits;
+    std::uint32_t points;
+    std::uint32_t es;     // e or E
+    std::uint32_t signs;  // + or -
+};
+
 struct plain_shape {
-    bool ok;                   // an optional '-', then 1 to 20 digits with at most one point
-                               // among them, the whole within 31 bytes
-    bool negative;             // a leading '-'
-    int count;                 // the digits, when ok
-    int fraction;              // the digits after the point
-    int point_lane;            // the point's bit, or -1 when there is none
-    std::uint32_t from_right;  // the bits above the point, or all of them when there is none
+    bool ok;         // an optional '-', then 1 to 20 digits with at most one point
+                     // among them, the whole within 31 bytes
+    bool negative;   // a leading '-'
+    int count;       // the digits, when ok
+    int fraction;    // the digits after the point
+    int point_lane;  // the point's bit, or -1 when there is none
 };
 
 // What the masks of the digits and of the points among the 32 bytes before the end of a number
@@ -37,11 +45,7 @@ struct plain_shape {
     const int point_lane = 31 - std::countl_zero(point);
     // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
     return {static_cast<bool>(shape & (length <= 31) & (static_cast<unsigned>(count - 1) <= 19)),
-            negative,
-            count,
-            (31 - point_lane) & 31,
-            point_lane,
-            static_cast<std::uint32_t>(~std::uint64_t{0} << (point_lane + 1))};
+            negative, count, (31 - point_lane) & 31, point_lane};
 }
 
 // The value of `count` (up to 20) digits that fill the last lanes of 32, summed in groups of
