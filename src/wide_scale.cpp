@@ -34,10 +34,10 @@ __extension__ typedef unsigned __int128 u128;  // GCC and Clang on x86-64
 constexpr int smallest_power = -342;  // w × 10^-343 < 2^64 × 10^-343 rounds to 0
 constexpr int largest_power = 308;    // w × 10^309 is infinite for every w > 0
 
-// A natural number of up to 13 × 64 bits, little end first: enough for 5^342 (795 bits). Only
-// the first `size` limbs are used, which keeps the compiler's work on the table small.
+// A natural number of up to 17 × 64 bits, little end first. Only the first `size` limbs are
+// used, which keeps the compiler's work on the table small.
 struct big {
-    std::uint64_t limbs[13] = {};
+    std::uint64_t limbs[17] = {};
     int size = 1;
 
     constexpr void multiply(std::uint64_t factor) {
@@ -49,32 +49,27 @@ struct big {
         }
         if (carry != 0) limbs[size++] = carry;
     }
-    constexpr int bit_length() const { return 64 * size - std::countl_zero(limbs[size - 1]); }
-    constexpr bool bit(int i) const { return (limbs[i / 64] >> (i % 64) & 1) != 0; }
-    constexpr bool at_least(const big& other) const {
+    // Divides by `divisor`, rounding down.
+    constexpr void divide(std::uint64_t divisor) {
+        u128 remainder = 0;
         for (int i = size - 1; i >= 0; --i) {
-            if (limbs[i] != other.limbs[i]) return limbs[i] > other.limbs[i];
+            const u128 part = remainder << 64 | limbs[i];
+            limbs[i] = static_cast<std::uint64_t>(part / divisor);
+            remainder = part % divisor;
         }
-        return true;
+        while (size > 1 && limbs[size - 1] == 0)
+            --size;
     }
-    // Both numbers have `size` limbs, and this one is the larger.
-    constexpr void subtract(const big& other) {
-        std::uint64_t borrow = 0;
-        for (int i = 0; i < size; ++i) {
-            const std::uint64_t a = limbs[i];
-            const std::uint64_t b = other.limbs[i];
-            limbs[i] = a - b - borrow;
-            borrow = (a < b || (a == b && borrow != 0)) ? 1 : 0;
-        }
-    }
-    // Doubles a number below 2^(64 × size - 1).
-    constexpr void double_it() {
-        std::uint64_t carry = 0;
-        for (int i = 0; i < size; ++i) {
-            const std::uint64_t next = limbs[i] >> 63;
-            limbs[i] = limbs[i] << 1 | carry;
-            carry = next;
-        }
+    constexpr int bit_length() const { return 64 * size - std::countl_zero(limbs[size - 1]); }
+    constexpr std::uint64_t limb(int i) const { return i < size ? limbs[i] : 0; }
+    // The top 128 bits, shifted up when there are fewer.
+    constexpr u128 top() const {
+        const int shift = bit_length() - 128;
+        if (shift <= 0) return (static_cast<u128>(limb(1)) << 64 | limb(0)) << -shift;
+        const int i = shift / 64;
+        const int off = shift % 64;
+        const u128 low = static_cast<u128>(limb(i + 1)) << 64 | limb(i);
+        return off == 0 ? low : low >> off | static_cast<u128>(limb(i + 2)) << (128 - off);
     }
 };
 
@@ -85,42 +80,29 @@ struct power_of_five {
 
 constexpr std::size_t table_size = largest_power - smallest_power + 1;
 
-// The table described above, computed by the compiler: for q >= 0 the top 128 bits of 5^q;
-// for q = -k < 0, floor(2^(z + 127) / 5^k), where 5^k has z bits, a quotient of exactly 128
-// bits got by long division one bit at a time, plus one when k <= 27.
+// The table described above, computed by the compiler. For q >= 0, the top 128 bits of 5^q.
+// For q = -k < 0, where 5^k has z bits, floor(2^(z + 127) / 5^k), plus one when k <= 27: that
+// is the top 128 bits of floor(2^1024 / 5^k), which has 1025 - z bits, and floor(2^1024 /
+// 5^(k + 1)) is floor(2^1024 / 5^k) divided by 5 and rounded down, so one division by 5 a step
+// gives them all.
 constexpr std::array<power_of_five, table_size> make_table() {
     std::array<power_of_five, table_size> table{};
-    big power;
+    const auto put = [&table](int q, u128 value) {
+        table[static_cast<std::size_t>(q - smallest_power)] = {
+            static_cast<std::uint64_t>(value >> 64), static_cast<std::uint64_t>(value)};
+    };
+    big power;  // 5^k
     power.limbs[0] = 1;
-    for (int k = 0; k <= -smallest_power; ++k) {
-        const int z = power.bit_length();
-        if (k <= largest_power) {
-            // Top 128 bits of 5^k.
-            u128 top = 0;
-            for (int i = 0; i < 128; ++i)
-                top = top << 1 | (z - 1 - i >= 0 && power.bit(z - 1 - i) ? 1 : 0);
-            table[static_cast<std::size_t>(k - smallest_power)] = {
-                static_cast<std::uint64_t>(top >> 64), static_cast<std::uint64_t>(top)};
-        }
-        if (k > 0) {
-            // 2^(z + 127) / 5^k: the remainder starts at 2^(z - 1) < 5^k and stays below
-            // 2 × 5^k < 2^(z + 1), within one more limb than 5^k when z is a multiple of 64.
-            big remainder;
-            big divisor = power;
-            divisor.size = remainder.size = z / 64 + 1;
-            remainder.limbs[(z - 1) / 64] = std::uint64_t{1} << ((z - 1) % 64);
-            u128 quotient = 0;
-            for (int i = 0; i < 128; ++i) {
-                remainder.double_it();
-                const bool one = remainder.at_least(divisor);
-                if (one) remainder.subtract(divisor);
-                quotient = quotient << 1 | (one ? 1 : 0);
-            }
-            if (k <= 27) ++quotient;
-            table[static_cast<std::size_t>(-k - smallest_power)] = {
-                static_cast<std::uint64_t>(quotient >> 64), static_cast<std::uint64_t>(quotient)};
-        }
+    for (int k = 0; k <= largest_power; ++k) {
+        put(k, power.top());
         power.multiply(5);
+    }
+    big inverse;  // floor(2^1024 / 5^k)
+    inverse.size = 17;
+    inverse.limbs[16] = 1;
+    for (int k = 1; k <= -smallest_power; ++k) {
+        inverse.divide(5);
+        put(-k, inverse.top() + (k <= 27 ? 1 : 0));
     }
     return table;
 }
@@ -134,6 +116,8 @@ static_assert(powers_of_five[1 - smallest_power].high == 0xA000000000000000);
 static_assert(powers_of_five[27 - smallest_power].high == 0xCECB8F27F4200F3A);
 static_assert(powers_of_five[-1 - smallest_power].high == 0xCCCCCCCCCCCCCCCC &&
               powers_of_five[-1 - smallest_power].low == 0xCCCCCCCCCCCCCCCD);
+static_assert(powers_of_five[308 - smallest_power].high == 0x8E679C2F5E44FF8F);
+static_assert(powers_of_five[-342 - smallest_power].high == 0xEEF453D6923BD65A);
 
 }  // namespace
 
