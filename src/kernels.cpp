@@ -1,5 +1,7 @@
 #include "kernels.hpp"
 
+#include <cpuid.h>
+
 #include <array>
 
 namespace mean {
@@ -11,6 +13,18 @@ struct runnable {
     std::size_t count = 0;
 };
 
+#if MEAN_WIDE_PATHS
+// LZCNT, from CPUID leaf 0x80000001 (ECX bit 5), which not every compiler's
+// __builtin_cpu_supports knows by name.
+bool has_lzcnt() noexcept {
+    unsigned eax = 0;
+    unsigned ebx = 0;
+    unsigned ecx = 0;
+    unsigned edx = 0;
+    return __get_cpuid(0x80000001, &eax, &ebx, &ecx, &edx) != 0 && (ecx & (1u << 5)) != 0;
+}
+#endif
+
 runnable find_runnable() noexcept {
     runnable found;
     found.sets[found.count++] = &baseline_kernels;
@@ -19,8 +33,8 @@ runnable find_runnable() noexcept {
     // The CPU's features as the C runtime reads them, the operating system's support for the
     // wider registers included.
     const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt") &&
-                      __builtin_cpu_supports("popcnt");
+                      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") &&
+                      has_lzcnt();
     if (avx2) found.sets[found.count++] = &avx2_kernels;
     if (avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2")) {
