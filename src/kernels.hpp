@@ -24,8 +24,9 @@ struct plain_number {
     bool truncated;
 };
 
-// What a vector scanner made of a text: not read (left to the scalar scanner), or read, with
-// no exponent or with one.
+// What a vector scanner made of a text: not read (left to the scalar scanner); read and plain,
+// that is with no exponent, not truncated and at most 20 digits after the point, so that
+// digits / 10^-exponent is its value; or read otherwise (an exponent, or digits dropped).
 enum class scanned : std::uint8_t { none, plain, exponent };
 
 struct kernel_set {

@@ -267,6 +267,29 @@ TEST_P(Kernels, SumNumbersEndingWhereTheTextEnds) {
     }
 }
 
+TEST_P(Kernels, SumNumbersReadsLongNumbersExactlyWithEitherScanner) {
+    // Numbers of more than 19 digits, or with an exponent of 0, after plain numbers and after
+    // numbers with exponents, which make the pass use its other scanner: read as parse_number
+    // reads them, digits beyond the 19th included.
+    const char* const numbers[] = {"10000000000000005121",
+                                   "9007199254740993.00000000000001",
+                                   "+15141.091065191677448e+0",
+                                   "-2598737084883767552.7",
+                                   "1.5e0",
+                                   "12345678901234567891234",
+                                   "123456789012345678901"};
+    for (const char* before : {"7\n", "0e1\n"}) {
+        for (const char* number : numbers) {
+            std::string text;
+            for (int i = 0; i < 40; ++i)
+                text += before;
+            text += std::string(number) + "\n";
+            const padded copy(text);
+            expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, 0);
+        }
+    }
+}
+
 TEST_P(Kernels, SumNumbersAcrossRunsOfPlainAndExponentNumbers) {
     // The pass scans plain numbers with one scanner and numbers with exponents with another,
     // switching after a batch in which many numbers did not suit the one it used: long runs of
