@@ -1,4 +1,4 @@
-// The kernels for CPUs with AVX-512 F, BW, VL and VBMI2 (and AVX2, BMI, BMI2 and POPCNT): 64
+// The kernels for CPUs with AVX-512 F, BW, DQ, VL and VBMI2 (and AVX2, BMI, BMI2 and POPCNT): 64
 // bytes to a vector, comparisons straight into bit masks, bytes masked and compressed by them.
 // Chosen at run time; nothing here runs on a CPU without them.
 #include <immintrin.h>
@@ -16,12 +16,13 @@
 // Everything defined from here on is compiled for the wider target; the standard library and
 // the tool's own headers, included above, are not.
 #if defined(__clang__)
-#pragma clang attribute push(                                                                    \
-    __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt"))), \
+#pragma clang attribute push(                                                                  \
+    __attribute__((                                                                            \
+        target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt"))), \
     apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt")
+#pragma GCC target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi2,avx2,bmi,bmi2,lzcnt,popcnt")
 #endif
 
 namespace mean {
@@ -138,6 +139,121 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 }
 
 #include "scan_full.inc"
+
+// Short numbers are read four to a vector, one in each 128-bit lane, and eight at a time: the
+// bytes of a number of up to 16 end in the last byte of its lane, so that its digits' places
+// are the lanes' places, and every step below is taken for all of them at once. The shape read
+// is scan_plain's (an optional '-', digits, at most one point), in 16 bytes.
+constexpr bool reads_groups = true;
+
+// What four numbers' lanes hold after the reading.
+struct four_numbers {
+    __m512i digits;  // in each lane's two 64-bit halves: the digits as an integer, times 10
+                     // when there is a point
+    __m512i scale;   // in each lane's two halves: the power of ten to divide that by
+    unsigned ok;     // bit i: the number in lane i has the shape
+    unsigned negative;
+};
+
+// Bit 0 of each lane's 16 bits in a 64-bit mask of four lanes.
+constexpr std::uint64_t lane_first_bits = 0x0001000100010001;
+constexpr std::uint64_t lane_last_bits = lane_first_bits << 15;
+
+// Bit 15 of each lane's 16 bits set when any of the lane's bits is.
+[[gnu::always_inline]] inline std::uint64_t lanes_with_any(std::uint64_t bits) noexcept {
+    return (((bits & ~lane_last_bits) + ~lane_last_bits) | bits) & lane_last_bits;
+}
+
+// The numbers [at[i], ends[i]) for i from 0 to 3.
+[[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
+                                                     const char* const* ends) noexcept {
+    const auto last16 = [](const char* end) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+    };
+    __m512i x = _mm512_zextsi128_si512(last16(ends[0]));
+    x = _mm512_inserti32x4(x, last16(ends[1]), 1);
+    x = _mm512_inserti32x4(x, last16(ends[2]), 2);
+    x = _mm512_inserti32x4(x, last16(ends[3]), 3);
+    const __m256i lengths =
+        _mm256_sub_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ends)),
+                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)));
+    const unsigned fit = _mm256_cmple_epu64_mask(lengths, _mm256_set1_epi64x(16));
+    // Each number's length (its low byte, which is all of it when it fits) in every byte of its
+    // lane; the number's own bytes are the lanes' last `length`.
+    const __m512i lane_lengths =
+        _mm512_shuffle_epi8(_mm512_maskz_permutexvar_epi64(
+                                0xFF, _mm512_set_epi64(3, 3, 2, 2, 1, 1, 0, 0),
+                                _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(), lengths, 0)),
+                            _mm512_setzero_si512());
+    const __m512i places = _mm512_set4_epi32(0x0F0E0D0C, 0x0B0A0908, 0x07060504, 0x03020100);
+    const std::uint64_t own =
+        _mm512_cmpgt_epu8_mask(_mm512_add_epi8(lane_lengths, places), _mm512_set1_epi8(15));
+    const std::uint64_t digits =
+        own &
+        _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
+    const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
+    const std::uint64_t first = own & ~((own << 1) & ~lane_first_bits);
+    const std::uint64_t sign = first & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
+    // The point's byte and those after it, in each lane: spread upwards, never across lanes.
+    std::uint64_t from_point = points;
+    from_point |= (from_point << 1) & ~(lane_first_bits * 0x1);
+    from_point |= (from_point << 2) & ~(lane_first_bits * 0x3);
+    from_point |= (from_point << 4) & ~(lane_first_bits * 0xF);
+    from_point |= (from_point << 8) & ~(lane_first_bits * 0xFF);
+    // Refused here: a byte that is not a digit, the point or a leading '-'; a second point; a
+    // point first in the lane (16 bytes with a point first need 10^16); no digit at all.
+    const std::uint64_t bad = (own & ~(digits | points | sign)) |
+                              (points & (from_point << 1) & ~lane_first_bits) |
+                              (points & lane_first_bits);
+    // From the point on, each byte takes the digit after it: the point is squeezed out and a 0
+    // comes in last, so the lane's value is ten times the digits', and the power to divide by
+    // is the count of bytes from the point on, one more than the digits after the point.
+    const __m512i values = _mm512_maskz_sub_epi8(digits, x, _mm512_set1_epi8('0'));
+    const __m512i squeezed =
+        _mm512_mask_blend_epi8(from_point, values, _mm512_bsrli_epi128(values, 1));
+    // Summed in pairs, fours and eights as eight_digit_groups does, then the two eights of
+    // each lane joined.
+    const __m512i pairs = _mm512_maddubs_epi16(squeezed, _mm512_set1_epi16(0x010A));
+    const __m512i fours = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00010064));
+    const __m512i eights =
+        _mm512_madd_epi16(_mm512_packus_epi32(fours, fours), _mm512_set1_epi32(0x00012710));
+    const __m512i joined =
+        _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
+                         _mm512_maskz_srli_epi64(0xFF, eights, 32));
+    const __m512i halves =
+        _mm512_sad_epu8(_mm512_maskz_set1_epi8(from_point, 1), _mm512_setzero_si512());
+    return {joined,
+            _mm512_add_epi64(halves, _mm512_maskz_shuffle_epi32(0xFFFF, halves, _MM_PERM_BADC)),
+            static_cast<unsigned>(
+                _pext_u64(lanes_with_any(digits) & ~lanes_with_any(bad), lane_last_bits)) &
+                fit,
+            static_cast<unsigned>(_pext_u64(lanes_with_any(sign), lane_last_bits))};
+}
+
+// Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
+// returns a bit i for each; values[i] of the others is left undefined.
+//
+// Exact: a lane's value v is below 10^16 < 2^54. Without a point, k = 0 and v / 1 is v rounded
+// once to the nearest double. With one, v is ten times the digits, an even integer, and every
+// even integer below 2^54 is a double; 10^k for k <= 15 is one too, so v / 10^k is one IEEE
+// division, rounded once to nearest. Either way the result is the double nearest to the
+// number, as scale_down gives it (with a point, both of v and 10^k are ten times its operands).
+[[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
+                                                  double* values) noexcept {
+    const four_numbers low = read_four(at, ends);
+    const four_numbers high = read_four(at + 4, ends + 4);
+    const __m512i pick = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+    const __m512i digits = _mm512_permutex2var_epi64(low.digits, pick, high.digits);
+    const __m512i scale = _mm512_permutex2var_epi64(low.scale, pick, high.scale);
+    const __m512d powers = _mm512_permutex2var_pd(_mm512_loadu_pd(exact_powers_of_ten), scale,
+                                                  _mm512_loadu_pd(exact_powers_of_ten + 8));
+    const __m512d quotients = _mm512_div_pd(_mm512_cvtepu64_pd(digits), powers);
+    const __m512i signed_quotients =
+        _mm512_mask_or_epi64(_mm512_castpd_si512(quotients), low.negative | high.negative << 4,
+                             _mm512_castpd_si512(quotients), _mm512_set1_epi64(INT64_MIN));
+    _mm512_storeu_si512(values, signed_quotients);
+    return low.ok | high.ok << 4;
+}
 
 #include "pass_kernel.inc"
 

@@ -150,6 +150,12 @@ std::uint32_t digit_mask(const char* p) noexcept {
 #include "scan_swar.inc"
 
 // The pass itself, on the scanner above.
+// Numbers are read one at a time here.
+constexpr bool reads_groups = false;
+inline unsigned read_eight(const char* const*, const char* const*, double*) noexcept {
+    return 0;
+}
+
 #include "pass_kernel.inc"
 
 }  // namespace
