@@ -142,6 +142,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // The pass itself, on the scanner above.
 // Numbers are read one at a time here.
 constexpr bool reads_groups = false;
+template <bool exponents>
 inline unsigned read_eight(const char* const*, const char* const*, double*) noexcept {
     return 0;
 }

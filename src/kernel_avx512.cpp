@@ -143,16 +143,20 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // Short numbers are read four to a vector, one in each 128-bit lane, and eight at a time: the
 // bytes of a number of up to 16 end in the last byte of its lane, so that its digits' places
 // are the lanes' places, and every step below is taken for all of them at once. The shape read
-// is scan_plain's (an optional '-', digits, at most one point), in 16 bytes.
+// is scan_plain's (an optional '-', digits, at most one point), in 16 bytes; where the data has
+// exponents, also a leading '+' and an exponent of 1 to 3 digits with an optional sign, as %e
+// writes them.
 constexpr bool reads_groups = true;
 
 // What four numbers' lanes hold after the reading.
 struct four_numbers {
-    __m512i digits;  // in each lane's two 64-bit halves: the digits as an integer, times 10
-                     // when there is a point
-    __m512i scale;   // in each lane's two halves: the power of ten to divide that by
-    unsigned ok;     // bit i: the number in lane i has the shape
+    __m512i digits;    // in each lane's low 64 bits: the digits as an integer, times 10 when
+                       // there is a point
+    __m512i exponent;  // in each lane's low 64 bits: the power of ten t, the number being
+                       // digits × 10^t
+    unsigned ok;       // bit i: the number in lane i has the shape
     unsigned negative;
+    unsigned with_exponent;
 };
 
 // Bit 0 of each lane's 16 bits in a 64-bit mask of four lanes.
@@ -164,7 +168,27 @@ constexpr std::uint64_t lane_last_bits = lane_first_bits << 15;
     return (((bits & ~lane_last_bits) + ~lane_last_bits) | bits) & lane_last_bits;
 }
 
+// Each lane's bits from its lowest set bit up: spread upwards, never across lanes.
+[[gnu::always_inline]] inline std::uint64_t from_first_set(std::uint64_t bits) noexcept {
+    bits |= (bits << 1) & ~(lane_first_bits * 0x1);
+    bits |= (bits << 2) & ~(lane_first_bits * 0x3);
+    bits |= (bits << 4) & ~(lane_first_bits * 0xF);
+    return bits | ((bits << 8) & ~(lane_first_bits * 0xFF));
+}
+
+// In both 64-bit halves of each lane: how many of the lane's bytes `bits` marks.
+[[gnu::always_inline]] inline __m512i lane_counts(std::uint64_t bits) noexcept {
+    const __m512i halves = _mm512_sad_epu8(_mm512_maskz_set1_epi8(bits, 1), _mm512_setzero_si512());
+    return _mm512_add_epi64(halves, _mm512_maskz_shuffle_epi32(0xFFFF, halves, _MM_PERM_BADC));
+}
+
+// Bits 0 to 3 from bit 15 of each lane's 16.
+[[gnu::always_inline]] inline unsigned lane_bits(std::uint64_t last_bits) noexcept {
+    return static_cast<unsigned>(_pext_u64(last_bits, lane_last_bits));
+}
+
 // The numbers [at[i], ends[i]) for i from 0 to 3.
+template <bool exponents>
 [[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
                                                      const char* const* ends) noexcept {
     const auto last16 = [](const char* end) {
@@ -192,67 +216,121 @@ constexpr std::uint64_t lane_last_bits = lane_first_bits << 15;
         own &
         _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
     const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
+    const std::uint64_t minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
+    std::uint64_t signs = minus;
     const std::uint64_t first = own & ~((own << 1) & ~lane_first_bits);
-    const std::uint64_t sign = first & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
-    // The point's byte and those after it, in each lane: spread upwards, never across lanes.
-    std::uint64_t from_point = points;
-    from_point |= (from_point << 1) & ~(lane_first_bits * 0x1);
-    from_point |= (from_point << 2) & ~(lane_first_bits * 0x3);
-    from_point |= (from_point << 4) & ~(lane_first_bits * 0xF);
-    from_point |= (from_point << 8) & ~(lane_first_bits * 0xFF);
-    // Refused here: a byte that is not a digit, the point or a leading '-'; a second point; a
-    // point first in the lane (16 bytes with a point first need 10^16); no digit at all.
-    const std::uint64_t bad = (own & ~(digits | points | sign)) |
-                              (points & (from_point << 1) & ~lane_first_bits) |
-                              (points & lane_first_bits);
-    // From the point on, each byte takes the digit after it: the point is squeezed out and a 0
-    // comes in last, so the lane's value is ten times the digits', and the power to divide by
-    // is the count of bytes from the point on, one more than the digits after the point.
-    const __m512i values = _mm512_maskz_sub_epi8(digits, x, _mm512_set1_epi8('0'));
-    const __m512i squeezed =
-        _mm512_mask_blend_epi8(from_point, values, _mm512_bsrli_epi128(values, 1));
+    // The mantissa is the number up to its e, if any; what follows the e is its exponent.
+    std::uint64_t mantissa = own;
+    std::uint64_t bad = 0;
+    std::uint64_t es = 0;
+    std::uint64_t from_e = 0;
+    std::uint64_t exponent_digits = 0;
+    std::uint64_t exponent_sign = 0;
+    if constexpr (exponents) {
+        signs |= _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+'));
+        es = own & _mm512_cmpeq_epi8_mask(_mm512_or_si512(x, _mm512_set1_epi8(0x20)),
+                                          _mm512_set1_epi8('e'));
+        from_e = from_first_set(es);
+        mantissa = own & ~from_e;
+        exponent_sign = (es << 1) & ~lane_first_bits & signs;
+        const std::uint64_t body = from_e & ~es;
+        exponent_digits = body & digits;
+        // Refused here: after the e, anything but a sign first and digits (a second e
+        // included); more than 3 digits; none.
+        bad = (body & ~(exponent_digits | exponent_sign)) |
+              (exponent_digits & ~(lane_first_bits * 0xE000)) |
+              (lanes_with_any(es) & ~lanes_with_any(exponent_digits));
+    }
+    const std::uint64_t sign = first & signs;
+    const std::uint64_t mantissa_digits = mantissa & digits;
+    const std::uint64_t mantissa_points = mantissa & points;
+    const std::uint64_t spread_point = from_first_set(mantissa_points);
+    // Refused here: in the mantissa, a byte that is not a digit, the point or a leading sign; a
+    // second point; a point first in the lane (16 bytes with a point first would need 10^16);
+    // no digit at all.
+    bad |= (mantissa & ~(mantissa_digits | mantissa_points | sign)) |
+           (mantissa_points & (spread_point << 1) & ~lane_first_bits) |
+           (mantissa_points & lane_first_bits);
+    const std::uint64_t from_point = spread_point & mantissa;
+    // From the point on, each byte of the mantissa takes the digit after it: the point is
+    // squeezed out and a 0 comes in last, so the mantissa's value is ten times its digits',
+    // and the power of ten to divide by is the count of bytes from the point on, one more than
+    // the digits after the point.
+    __m512i values = _mm512_maskz_sub_epi8(mantissa_digits, x, _mm512_set1_epi8('0'));
+    values = _mm512_mask_blend_epi8(from_point, values, _mm512_bsrli_epi128(values, 1));
+    __m512i exponent = _mm512_sub_epi64(_mm512_setzero_si512(), lane_counts(from_point));
+    if constexpr (exponents) {
+        // The mantissa moved to the end of its lane, past the exponent's bytes.
+        const __m512i shift = _mm512_shuffle_epi8(lane_counts(from_e), _mm512_setzero_si512());
+        values = _mm512_shuffle_epi8(values, _mm512_sub_epi8(places, shift));
+        // The exponent's digits are the lane's last three at most: 100, 10 and 1 times each.
+        const __m512i exponent_values =
+            _mm512_maskz_sub_epi8(exponent_digits, x, _mm512_set1_epi8('0'));
+        const __m512i weighted = _mm512_madd_epi16(
+            _mm512_maddubs_epi16(exponent_values, _mm512_set4_epi32(0x010A6400, 0, 0, 0)),
+            _mm512_set1_epi16(1));
+        const __m512i magnitude = _mm512_maskz_shuffle_epi32(0x1111, weighted, _MM_PERM_DDDD);
+        const auto negative_exponent = static_cast<__mmask8>(
+            _pdep_u32(lane_bits(lanes_with_any(exponent_sign & minus)), 0x55));
+        exponent = _mm512_add_epi64(
+            exponent,
+            _mm512_mask_sub_epi64(magnitude, negative_exponent, _mm512_setzero_si512(), magnitude));
+    }
     // Summed in pairs, fours and eights as eight_digit_groups does, then the two eights of
     // each lane joined.
-    const __m512i pairs = _mm512_maddubs_epi16(squeezed, _mm512_set1_epi16(0x010A));
+    const __m512i pairs = _mm512_maddubs_epi16(values, _mm512_set1_epi16(0x010A));
     const __m512i fours = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00010064));
     const __m512i eights =
         _mm512_madd_epi16(_mm512_packus_epi32(fours, fours), _mm512_set1_epi32(0x00012710));
     const __m512i joined =
         _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
                          _mm512_maskz_srli_epi64(0xFF, eights, 32));
-    const __m512i halves =
-        _mm512_sad_epu8(_mm512_maskz_set1_epi8(from_point, 1), _mm512_setzero_si512());
-    return {joined,
-            _mm512_add_epi64(halves, _mm512_maskz_shuffle_epi32(0xFFFF, halves, _MM_PERM_BADC)),
-            static_cast<unsigned>(
-                _pext_u64(lanes_with_any(digits) & ~lanes_with_any(bad), lane_last_bits)) &
-                fit,
-            static_cast<unsigned>(_pext_u64(lanes_with_any(sign), lane_last_bits))};
+    return {joined, exponent,
+            lane_bits(lanes_with_any(mantissa_digits) & ~lanes_with_any(bad)) & fit,
+            lane_bits(lanes_with_any(sign & minus)), lane_bits(lanes_with_any(es))};
 }
 
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
-// returns a bit i for each; values[i] of the others is left undefined.
+// returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
+// the others is left undefined. Reads 16 bytes before each end.
 //
-// Exact: a lane's value v is below 10^16 < 2^54. Without a point, k = 0 and v / 1 is v rounded
-// once to the nearest double. With one, v is ten times the digits, an even integer, and every
-// even integer below 2^54 is a double; 10^k for k <= 15 is one too, so v / 10^k is one IEEE
-// division, rounded once to nearest. Either way the result is the double nearest to the
-// number, as scale_down gives it (with a point, both of v and 10^k are ten times its operands).
+// Exact: the digits v, times 10^t, are read as v × 10^t or v / 10^-t, with |t| <= 22.
+//  - With no exponent, v is below 10^16 < 2^54. Without a point, t = 0 and v × 1 is v rounded
+//    once to the nearest double. With one, v is ten times the digits, an even integer, and
+//    every even integer below 2^54 is a double.
+//  - With an exponent, the mantissa has at most 14 bytes, so v < 10^14 is a double.
+// 10^|t| is a double too, so the product or quotient is one IEEE operation, rounded once to
+// nearest: the double nearest to the number, which the scalar reader gives too.
+template <bool exponents>
 [[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
                                                   double* values) noexcept {
-    const four_numbers low = read_four(at, ends);
-    const four_numbers high = read_four(at + 4, ends + 4);
+    const four_numbers low = read_four<exponents>(at, ends);
+    const four_numbers high = read_four<exponents>(at + 4, ends + 4);
     const __m512i pick = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
-    const __m512i digits = _mm512_permutex2var_epi64(low.digits, pick, high.digits);
-    const __m512i scale = _mm512_permutex2var_epi64(low.scale, pick, high.scale);
-    const __m512d powers = _mm512_permutex2var_pd(_mm512_loadu_pd(exact_powers_of_ten), scale,
-                                                  _mm512_loadu_pd(exact_powers_of_ten + 8));
-    const __m512d quotients = _mm512_div_pd(_mm512_cvtepu64_pd(digits), powers);
-    const __m512i signed_quotients =
-        _mm512_mask_or_epi64(_mm512_castpd_si512(quotients), low.negative | high.negative << 4,
-                             _mm512_castpd_si512(quotients), _mm512_set1_epi64(INT64_MIN));
-    _mm512_storeu_si512(values, signed_quotients);
-    return low.ok | high.ok << 4;
+    const __m512d digits =
+        _mm512_cvtepu64_pd(_mm512_permutex2var_epi64(low.digits, pick, high.digits));
+    const __m512i exponent = _mm512_permutex2var_epi64(low.exponent, pick, high.exponent);
+    const __m512i magnitude = _mm512_maskz_abs_epi64(0xFF, exponent);
+    __m512d powers = _mm512_permutex2var_pd(_mm512_loadu_pd(exact_powers_of_ten), magnitude,
+                                            _mm512_loadu_pd(exact_powers_of_ten + 8));
+    __m512d scaled;
+    unsigned ok = low.ok | high.ok << 4;
+    if constexpr (exponents) {
+        powers = _mm512_mask_permutexvar_pd(
+            powers, _mm512_cmpge_epu64_mask(magnitude, _mm512_set1_epi64(16)), magnitude,
+            _mm512_maskz_loadu_pd(0x7F, exact_powers_of_ten + 16));
+        scaled = _mm512_mask_mul_pd(_mm512_div_pd(digits, powers),
+                                    _mm512_cmpgt_epi64_mask(exponent, _mm512_setzero_si512()),
+                                    digits, powers);
+        ok &= _mm512_cmple_epu64_mask(magnitude, _mm512_set1_epi64(22));
+    } else {
+        scaled = _mm512_div_pd(digits, powers);
+    }
+    const __m512i signed_values =
+        _mm512_mask_or_epi64(_mm512_castpd_si512(scaled), low.negative | high.negative << 4,
+                             _mm512_castpd_si512(scaled), _mm512_set1_epi64(INT64_MIN));
+    _mm512_storeu_si512(values, signed_values);
+    return ok | ((low.with_exponent | high.with_exponent << 4) & ok) << 8;
 }
 
 #include "pass_kernel.inc"

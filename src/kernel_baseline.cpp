@@ -152,6 +152,7 @@ std::uint32_t digit_mask(const char* p) noexcept {
 // The pass itself, on the scanner above.
 // Numbers are read one at a time here.
 constexpr bool reads_groups = false;
+template <bool exponents>
 inline unsigned read_eight(const char* const*, const char* const*, double*) noexcept {
     return 0;
 }

@@ -316,21 +316,28 @@ TEST_P(Kernels, SumNumbersAcrossRunsOfPlainAndExponentNumbers) {
     }
 }
 
-TEST_P(Kernels, SumNumbersReadsShortTextsAmongPlainNumbersAsAScalarLoopDoes) {
-    // Short plain numbers may be read several at a time. Every text of up to 5 characters over
-    // the plain shape's corners, at every place among 16 short plain numbers.
+const char* const plain[] = {"-2.5", "17", "0.125"};
+const char* const with_exponents[] = {"-2.5e-3", "1E7", "+1.25e+02"};
+
+TEST_P(Kernels, SumNumbersReadsShortTextsAmongShortNumbersAsAScalarLoopDoes) {
+    // Short numbers may be read several at a time. Every text of up to 5 characters over the
+    // short shapes' corners, at every place of the last 16 of 112 short plain numbers, and of 112
+    // short numbers with exponents.
     const std::string alphabet = "019.-+e";
     std::string text;
     int place = 0;
     const auto visit = [&](auto&& self, std::size_t depth) -> void {
         if (!text.empty()) {
-            std::string stream;
-            for (int i = 0; i < 16; ++i)
-                stream += i == place % 16 ? text + "\n" : i % 3 == 0 ? "-2.5\n" : "17\n";
+            for (const char* const* among : {plain, with_exponents}) {
+                // After batches of the others, so that the pass reads in the mode for them.
+                std::string stream;
+                for (int i = 0; i < 112; ++i)
+                    stream += (i == 96 + place % 16 ? text : std::string(among[i % 3])) + "\n";
+                const padded copy(stream);
+                expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
+                if (testing::Test::HasFailure()) FAIL() << '"' << text << "\" among " << among[0];
+            }
             place += 1;
-            const padded copy(stream);
-            expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
-            if (testing::Test::HasFailure()) FAIL() << '"' << text << '"';
         }
         if (depth == 5) return;
         for (const char c : alphabet) {
@@ -342,23 +349,31 @@ TEST_P(Kernels, SumNumbersReadsShortTextsAmongPlainNumbersAsAScalarLoopDoes) {
     visit(visit, 0);
 }
 
-TEST_P(Kernels, SumNumbersReadsPlainNumbersOfUpToEighteenBytesAsAScalarLoopDoes) {
+TEST_P(Kernels, SumNumbersReadsNumbersOfUpToEighteenBytesAsAScalarLoopDoes) {
     // Around the 16 bytes and the 2^53 of a number read among others: digits from 1 to 17,
-    // leading zeros, the point anywhere or nowhere, with or without '-', values up to 10^17.
+    // leading zeros, the point anywhere or nowhere, with or without a sign, values up to
+    // 10^17; in every other pair of rounds, most with up to 11 digits and an exponent of 1 to 4.
     std::mt19937_64 random(16);
     const auto pick = [&](std::uint64_t n) { return random() % n; };
-    for (int round = 0; round < 30; ++round) {
+    for (int round = 0; round < 40; ++round) {
         std::string text;
         for (int i = 0; i < 3000; ++i) {
             std::string number;
-            const auto digits = 1 + pick(17);
+            const bool exponent = round % 4 >= 2 && pick(8) != 0;
+            const auto digits = 1 + pick(exponent ? 11 : 17);
             const auto zeros = pick(3) == 0 ? pick(digits + 1) : 0;
             for (std::uint64_t d = 0; d < digits; ++d) {
                 const bool nines = round % 2 == 1 && d < 4;  // near 2^53 and 10^16
                 number += d < zeros ? '0' : nines ? '9' : static_cast<char>('0' + pick(10));
             }
             if (pick(4) != 0) number.insert(pick(number.size() + 1), 1, '.');
-            if (pick(2) == 0) number.insert(0, 1, '-');
+            if (exponent) {
+                number += "eE"[pick(2)];
+                if (pick(3) != 0) number += "+-"[pick(2)];
+                for (auto n = 1 + pick(pick(8) == 0 ? 4 : 2); n > 0; --n)
+                    number += static_cast<char>('0' + pick(10));
+            }
+            if (pick(2) == 0) number.insert(0, 1, "--+"[pick(3)]);
             text += number + (pick(5) == 0 ? "\r\n" : "\n");
         }
         const padded copy(text);
