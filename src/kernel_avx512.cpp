@@ -235,9 +235,10 @@ template <bool exponents>
         exponent_sign = (es << 1) & ~lane_first_bits & signs;
         const std::uint64_t body = from_e & ~es;
         exponent_digits = body & digits;
-        // Refused here: after the e, anything but a sign first and digits (a second e
-        // included); more than 3 digits; none.
-        bad = (body & ~(exponent_digits | exponent_sign)) |
+        // Refused here: a second e; after the e, anything but a sign first and digits; more
+        // than 3 digits; none.
+        bad = (es & (from_e << 1) & ~lane_first_bits) |
+              (body & ~(exponent_digits | exponent_sign)) |
               (exponent_digits & ~(lane_first_bits * 0xE000)) |
               (lanes_with_any(es) & ~lanes_with_any(exponent_digits));
     }

@@ -321,24 +321,29 @@ const char* const with_exponents[] = {"-2.5e-3", "1E7", "+1.25e+02"};
 
 TEST_P(Kernels, SumNumbersReadsShortTextsAmongShortNumbersAsAScalarLoopDoes) {
     // Short numbers may be read several at a time. Every text of up to 5 characters over the
-    // short shapes' corners, at every place of the last 16 of 112 short plain numbers, and of 112
-    // short numbers with exponents.
+    // short shapes' corners, and longer texts at the edges of the short shapes, at every place
+    // of the last 16 of 112 short plain numbers, and of 112 short numbers with exponents.
+    int place = 0;
+    const auto check = [&](const std::string& text) {
+        for (const char* const* among : {plain, with_exponents}) {
+            // After batches of the others, so that the pass reads in the mode for them.
+            std::string stream;
+            for (int i = 0; i < 112; ++i)
+                stream += (i == 96 + place % 16 ? text : std::string(among[i % 3])) + "\n";
+            const padded copy(stream);
+            expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
+            if (testing::Test::HasFailure()) {
+                ADD_FAILURE() << '"' << text << "\" among " << among[0];
+                return;
+            }
+        }
+        place += 1;
+    };
     const std::string alphabet = "019.-+e";
     std::string text;
-    int place = 0;
     const auto visit = [&](auto&& self, std::size_t depth) -> void {
-        if (!text.empty()) {
-            for (const char* const* among : {plain, with_exponents}) {
-                // After batches of the others, so that the pass reads in the mode for them.
-                std::string stream;
-                for (int i = 0; i < 112; ++i)
-                    stream += (i == 96 + place % 16 ? text : std::string(among[i % 3])) + "\n";
-                const padded copy(stream);
-                expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
-                if (testing::Test::HasFailure()) FAIL() << '"' << text << "\" among " << among[0];
-            }
-            place += 1;
-        }
+        if (testing::Test::HasFailure()) return;
+        if (!text.empty()) check(text);
         if (depth == 5) return;
         for (const char c : alphabet) {
             text.push_back(c);
@@ -347,6 +352,44 @@ TEST_P(Kernels, SumNumbersReadsShortTextsAmongShortNumbersAsAScalarLoopDoes) {
         }
     };
     visit(visit, 0);
+    for (const char* edge : {"1e1000",
+                             "1e0001",
+                             "-1e-0022",
+                             "1.5e+0010",
+                             "7e22",
+                             "7e23",
+                             "7e-22",
+                             "7e-23",
+                             "123456789e-30",
+                             "9.99999999e+22",
+                             "12345678901234e1",
+                             "-1234567890123e+1",
+                             "1234567890123.4e1",
+                             ".1234567890123e5",
+                             "1234567890123456",
+                             "-123456789012345",
+                             "123456789012345.",
+                             ".123456789012345",
+                             "9007199254740993",
+                             "9999999999999999",
+                             "999999999999999.9",
+                             "0.00000000000001",
+                             "-0.0000000000000",
+                             "1E+022",
+                             "1e2e3",
+                             "1.2.3e4",
+                             "--1e2",
+                             "+-1",
+                             "1e+-2",
+                             "1e2.",
+                             "e5",
+                             ".e5",
+                             "-.5E-1",
+                             "5.e+1"}) {
+        if (testing::Test::HasFailure()) return;
+        for (int i = 0; i < 16; ++i)
+            check(edge);
+    }
 }
 
 TEST_P(Kernels, SumNumbersReadsNumbersOfUpToEighteenBytesAsAScalarLoopDoes) {
