@@ -38,7 +38,7 @@ runnable find_runnable() noexcept {
     if (avx2) found.sets[found.count++] = &avx2_kernels;
     if (avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
-        __builtin_cpu_supports("avx512vbmi2")) {
+        __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2")) {
         found.sets[found.count++] = &avx512_kernels;
     }
 #endif

@@ -424,6 +424,56 @@ TEST_P(Kernels, SumNumbersReadsNumbersOfUpToEighteenBytesAsAScalarLoopDoes) {
     }
 }
 
+TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
+    // Plain numbers of 17 to 32 bytes may be scanned several at a time. Each text, at each of
+    // four places among long zeros, after short zeros: the total is the text's value, exactly.
+    std::vector<std::string> texts = {"18446744073709551615",
+                                      "18446744073709551616",
+                                      "-18446744073709551615",
+                                      "1844674407370955161.5",
+                                      "1844674407370955161.6",
+                                      ".18446744073709551615",
+                                      "18446744073709551615.",
+                                      "99999999999999999999",
+                                      "09999999999999999999",
+                                      "100000000000000000000",
+                                      "0.0000000000000000001",
+                                      "9007199254740993.0000",
+                                      "-000000000000000000001.5",
+                                      "1234567890123456789012345678901",
+                                      "12345678901234567890123456789012",
+                                      "1.2.3456789012345678",
+                                      "-12345678901234567-8",
+                                      "123456789012345678e1",
+                                      "+12345678901234567"};
+    std::mt19937_64 random(2064);
+    for (int i = 0; i < 400; ++i) {
+        // 20 digits around 2^64, and 17 to 22 digits anywhere, with the point anywhere.
+        std::string digits = i % 2 == 0 ? "1844674407370955" : "";
+        const auto length = 17 + random() % 6;
+        while (digits.size() < (i % 2 == 0 ? 20 : length))
+            digits += static_cast<char>('0' + random() % 10);
+        if (random() % 4 != 0) digits.insert(random() % (digits.size() + 1), 1, '.');
+        if (random() % 3 == 0) digits.insert(0, 1, '-');
+        texts.push_back(digits);
+    }
+    for (const std::string& text : texts) {
+        for (int place = 0; place < 4; ++place) {
+            std::string stream;
+            for (int i = 0; i < 40; ++i)
+                stream += "0\n";
+            for (int i = 0; i < 4; ++i)
+                stream += (i == place ? text : std::string("0.0000000000000000000")) + "\n";
+            const padded copy(stream);
+            expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
+            if (testing::Test::HasFailure()) {
+                ADD_FAILURE() << '"' << text << '"';
+                return;
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Runnable, Kernels, testing::ValuesIn(mean::runnable_kernels()),
                          kernel_name);
 
