@@ -322,14 +322,14 @@ const char* const with_exponents[] = {"-2.5e-3", "1E7", "+1.25e+02"};
 TEST_P(Kernels, SumNumbersReadsShortTextsAmongShortNumbersAsAScalarLoopDoes) {
     // Short numbers may be read several at a time. Every text of up to 5 characters over the
     // short shapes' corners, and longer texts at the edges of the short shapes, at every place
-    // of the last 16 of 112 short plain numbers, and of 112 short numbers with exponents.
+    // of the last 16 of 272 short plain numbers, and of 272 short numbers with exponents.
     int place = 0;
     const auto check = [&](const std::string& text) {
         for (const char* const* among : {plain, with_exponents}) {
             // After batches of the others, so that the pass reads in the mode for them.
             std::string stream;
-            for (int i = 0; i < 112; ++i)
-                stream += (i == 96 + place % 16 ? text : std::string(among[i % 3])) + "\n";
+            for (int i = 0; i < 272; ++i)
+                stream += (i == 256 + place % 16 ? text : std::string(among[i % 3])) + "\n";
             const padded copy(stream);
             expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
             if (testing::Test::HasFailure()) {
