@@ -150,7 +150,7 @@ inline unsigned read_eight(const char* const*, const char* const*, double*) noex
 // Nor are plain numbers scanned four at a time.
 constexpr bool scans_fours = false;
 inline void scan_plain_four(const int*, const char* const*, const char* const*, plain_number*,
-                            scanned*) noexcept {}
+                            scanned*, double*) noexcept {}
 
 #include "pass_kernel.inc"
 

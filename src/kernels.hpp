@@ -26,8 +26,9 @@ struct plain_number {
 
 // What a vector scanner made of a text: not read (left to the scalar scanner); read and plain,
 // that is with no exponent, not truncated and at most 20 digits after the point, so that
-// digits / 10^-exponent is its value; or read otherwise (an exponent, or digits dropped).
-enum class scanned : std::uint8_t { none, plain, exponent };
+// digits / 10^-exponent is its value; read otherwise (an exponent, or digits dropped); or read
+// as plain and converted too, its value given.
+enum class scanned : std::uint8_t { none, plain, exponent, converted };
 
 struct kernel_set {
     const char* name;

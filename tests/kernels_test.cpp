@@ -474,6 +474,96 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
     }
 }
 
+__extension__ typedef unsigned __int128 u128;  // GCC and Clang on x86-64
+
+// The decimal w / 10^k: w's digits with a point k from the end.
+std::string quotient_text(std::uint64_t w, int k) {
+    std::string digits = std::to_string(w);
+    if (digits.size() <= static_cast<std::size_t>(k))
+        digits.insert(0, static_cast<std::size_t>(k) + 1 - digits.size(), '0');
+    digits.insert(digits.size() - static_cast<std::size_t>(k), 1, '.');
+    return digits;
+}
+
+int bit_length(u128 n) {
+    int length = 0;
+    for (; n != 0; n >>= 1)
+        ++length;
+    return length;
+}
+
+// n / 2^shift rounded to nearest, or n × 2^-shift.
+u128 scaled_by_two(u128 n, int shift) {
+    return shift <= 0 ? n << -shift : (n + (static_cast<u128>(1) << (shift - 1))) >> shift;
+}
+
+TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
+    // A plain number of more than 15 digits, w / 10^k, may be converted with one division and
+    // a check of its residual in integers. The cases where that is hardest, and their
+    // neighbours w - 2 to w + 2: w a multiple of 5^k; w / 10^k exactly a double, exactly
+    // halfway between two (where k <= 4 allows it), nearest to such a midpoint, or next to a
+    // power of two. Each as the first of four long numbers, the others 0, so that the total is
+    // its value.
+    std::mt19937_64 random(1853);
+    std::vector<std::string> texts;
+    const auto around = [&](u128 w, int k) {
+        for (int d = -2; d <= 2; ++d) {
+            const u128 v = w + static_cast<u128>(static_cast<std::int64_t>(d));
+            if (v > (static_cast<u128>(1) << 53) && v < (static_cast<u128>(1) << 64))
+                texts.push_back(quotient_text(static_cast<std::uint64_t>(v), k));
+        }
+    };
+    for (int k = 1; k <= 19; ++k) {
+        u128 five = 1;
+        for (int i = 0; i < k; ++i)
+            five *= 5;
+        const int lowest = 53 - static_cast<int>(k * 3.321928094887362);
+        for (int i = 0; i < 40; ++i) {
+            const int length = 54 + static_cast<int>(random() % 11);  // w's bits
+            const u128 mantissa = (random() >> 11) | (std::uint64_t{1} << 52);
+            const int q = length - 53 - static_cast<int>(k * 3.321928094887362);
+            // A multiple of 5^k.
+            around(((static_cast<u128>(random()) << 64 | random()) %
+                    ((static_cast<u128>(1) << length) / five)) *
+                       five,
+                   k);
+            // Exactly a double: M × 2^q × 10^k.
+            const u128 odd = mantissa >> (random() % 20) | 1;
+            if (bit_length(odd * five) + q + k <= 64 && q + k >= 0)
+                around(odd * five << (q + k), k);
+            // Nearest to the midpoint between M × 2^q and the next double.
+            around(scaled_by_two((2 * mantissa + 1) * five, -(q - 1 + k)), k);
+            // Next to the power of two 2^j.
+            const int j = lowest + i % 12;
+            around(scaled_by_two(five, -(j + k)), k);
+        }
+    }
+    for (int k = 1; k <= 4; ++k) {
+        u128 five = 1;
+        for (int i = 0; i < k; ++i)
+            five *= 5;
+        for (int i = 0; i < 200; ++i) {
+            // c × 2^s with c odd of 54 bits: exactly halfway between two doubles.
+            const u128 c = (random() >> 10) | (std::uint64_t{1} << 53) | 1;
+            for (int shift = 0; bit_length(c * five) + shift <= 64; ++shift)
+                around(c * five << shift, k);
+        }
+    }
+    EXPECT_GT(texts.size(), 6000u);
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        const std::string text = (t % 2 == 0 ? "" : "-") + texts[t];
+        std::string stream = text + "\n";
+        for (int i = 0; i < 3; ++i)
+            stream += "0.0000000000000000000\n";
+        const padded copy(stream);
+        expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, 0);
+        if (testing::Test::HasFailure()) {
+            ADD_FAILURE() << '"' << text << '"';
+            return;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Runnable, Kernels, testing::ValuesIn(mean::runnable_kernels()),
                          kernel_name);
 
