@@ -336,89 +336,9 @@ template <bool exponents>
     return ok | ((low.with_exponent | high.with_exponent << 4) & ok) << 8;
 }
 
-// Longer plain numbers are scanned four at a time, two to a vector, one in each 256-bit half,
-// its last byte in the half's last byte: scan_plain for four numbers at once.
-constexpr bool scans_fours = true;
-
-// Bit 0 of each half's 32 bits in a 64-bit mask of two halves.
-constexpr std::uint64_t half_first_bits = 0x0000000100000001;
-
-// Each half's bits from its lowest set bit up, never across halves.
-[[gnu::always_inline]] inline std::uint64_t half_from_first_set(std::uint64_t bits) noexcept {
-    bits |= (bits << 1) & ~(half_first_bits * 0x1);
-    bits |= (bits << 2) & ~(half_first_bits * 0x3);
-    bits |= (bits << 4) & ~(half_first_bits * 0xF);
-    bits |= (bits << 8) & ~(half_first_bits * 0xFF);
-    return bits | ((bits << 16) & ~(half_first_bits * 0xFFFF));
-}
-
-// What two numbers' halves hold after scanning.
-struct two_numbers {
-    __m512i groups;   // in the low 64 bits of each 128-bit lane: the value of its 16 digits
-    int count[2];     // digits
-    int fraction[2];  // digits after the point
-    bool ok[2];
-    bool negative[2];
-};
-
-// The numbers [a, a_end) and [b, b_end).
-[[gnu::always_inline]] inline two_numbers scan_two(const char* a, const char* a_end, const char* b,
-                                                   const char* b_end) noexcept {
-    const __m512i x = _mm512_maskz_inserti64x4(
-        0xFF,
-        _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(),
-                                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a_end - 32)),
-                                 0),
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b_end - 32)), 1);
-    const auto a_length = static_cast<std::uint64_t>(a_end - a);
-    const auto b_length = static_cast<std::uint64_t>(b_end - b);
-    const std::uint64_t own =
-        static_cast<std::uint32_t>(~std::uint64_t{0} << ((32 - a_length) & 63)) |
-        (~std::uint64_t{0} << ((32 - b_length) & 63)) << 32;
-    const std::uint64_t digits =
-        own &
-        _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
-    const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
-    const std::uint64_t first = own & ~((own << 1) & ~half_first_bits);
-    const std::uint64_t sign = first & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
-    const std::uint64_t from_point = half_from_first_set(points);
-    // Refused here: a byte that is not a digit, the point or a leading '-'; a second point.
-    const std::uint64_t bad =
-        (own & ~(digits | points | sign)) | (points & (from_point << 1) & ~half_first_bits);
-    // Each byte up to the point takes the one before it, in a half with a point: the point is
-    // squeezed out and the digits stay where their places say.
-    const std::uint64_t with_point = (static_cast<std::uint32_t>(points) != 0 ? 0xFFFFFFFF : 0) |
-                                     ((points >> 32) != 0 ? std::uint64_t{0xFFFFFFFF} << 32 : 0);
-    const __m512i before = _mm512_set_epi8(
-        62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40,
-        39, 38, 37, 36, 35, 34, 33, 32, 32, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
-        16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0);
-    const __m512i values = _mm512_maskz_sub_epi8(digits, x, _mm512_set1_epi8('0'));
-    const __m512i squeezed =
-        _mm512_mask_permutexvar_epi8(values, (~from_point | points) & with_point, before, values);
-    const __m512i pairs = _mm512_maddubs_epi16(squeezed, _mm512_set1_epi16(0x010A));
-    const __m512i fours = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00010064));
-    const __m512i eights =
-        _mm512_madd_epi16(_mm512_packus_epi32(fours, fours), _mm512_set1_epi32(0x00012710));
-    const __m512i joined =
-        _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
-                         _mm512_maskz_srli_epi64(0xFF, eights, 32));
-    const auto low = [](std::uint64_t bits) { return static_cast<std::uint32_t>(bits); };
-    const auto high = [](std::uint64_t bits) { return static_cast<std::uint32_t>(bits >> 32); };
-    two_numbers two;
-    two.groups = joined;
-    two.count[0] = std::popcount(low(digits));
-    two.count[1] = std::popcount(high(digits));
-    two.fraction[0] = std::popcount(low(from_point & ~points));
-    two.fraction[1] = std::popcount(high(from_point & ~points));
-    two.ok[0] =
-        (low(bad) == 0) & (a_length <= 31) & (static_cast<unsigned>(two.count[0] - 1) <= 19);
-    two.ok[1] =
-        (high(bad) == 0) & (b_length <= 31) & (static_cast<unsigned>(two.count[1] - 1) <= 19);
-    two.negative[0] = low(sign) != 0;
-    two.negative[1] = high(sign) != 0;
-    return two;
-}
+// Longer plain numbers are scanned eight or four at a time, two to a vector, one in each 256-bit
+// half, its last byte in the half's last byte: scan_plain for several numbers at once.
+constexpr bool scans_pairs = true;
 
 // The doubles nearest to w / 10^k in the lanes of `exact`, from one division and a check in
 // integers; the other lanes are left to scale_exact.
@@ -478,46 +398,109 @@ struct two_numbers {
     return _mm512_castsi512_pd(corrected);
 }
 
-// scan_plain for the numbers index[0] to index[3] of at and ends, into numbers and shapes;
-// those that divide_exactly converts are given in values, as scanned::converted.
-[[gnu::always_inline]] inline void scan_plain_four(const int* index, const char* const* at,
-                                                   const char* const* ends, plain_number* numbers,
-                                                   scanned* shapes, double* values) noexcept {
-    const two_numbers front = scan_two(at[index[0]], ends[index[0]], at[index[1]], ends[index[1]]);
-    const two_numbers back = scan_two(at[index[2]], ends[index[2]], at[index[3]], ends[index[3]]);
+// scan_plain for the numbers index[0] to index[2 × pairs - 1] of at and ends, two to a
+// vector, into numbers and shapes; those that divide_exactly converts are given in values, as
+// scanned::converted, and have no record.
+template <int pairs>
+[[gnu::always_inline]] inline void scan_plain_pairs(const int* index, const char* const* at,
+                                                    const char* const* ends, plain_number* numbers,
+                                                    scanned* shapes, double* values) noexcept {
+    // Each byte up to the point takes the one before it: the point is squeezed out and the
+    // digits stay where their places say.
+    const __m512i before = _mm512_set_epi8(
+        62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40,
+        39, 38, 37, 36, 35, 34, 33, 32, 32, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
+        16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0);
+    __m512i groups[4];
+    alignas(64) std::int64_t fraction[8] = {};
+    unsigned ok = 0;
+    unsigned negative = 0;
+    for (int pair = 0; pair < pairs; ++pair) {
+        const char* const first[2] = {at[index[2 * pair]], at[index[2 * pair + 1]]};
+        const char* const end[2] = {ends[index[2 * pair]], ends[index[2 * pair + 1]]};
+        const __m512i x = _mm512_maskz_inserti64x4(
+            0xFF,
+            _mm512_maskz_inserti64x4(
+                0xFF, _mm512_setzero_si512(),
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end[0] - 32)), 0),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end[1] - 32)), 1);
+        const std::uint64_t all_digits =
+            _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
+        const std::uint64_t all_points = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
+        const std::uint64_t all_minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
+        std::uint64_t own_digits = 0;
+        std::uint64_t squeeze = 0;
+        for (int half = 0; half < 2; ++half) {
+            // The number's own bytes are the half's last `length`, from bit `lowest` on.
+            const int lane = 2 * pair + half;
+            const auto length = static_cast<std::uint64_t>(end[half] - first[half]);
+            const unsigned lowest = static_cast<unsigned>(32 - length) & 31;
+            const std::uint32_t own = ~std::uint32_t{0} << lowest;
+            const auto digits = own & static_cast<std::uint32_t>(all_digits >> 32 * half);
+            const auto points = own & static_cast<std::uint32_t>(all_points >> 32 * half);
+            const auto sign =
+                static_cast<std::uint32_t>(all_minus >> 32 * half) & (std::uint32_t{1} << lowest);
+            const int point = std::countr_zero(points);  // 32 when there is none
+            fraction[lane] = points != 0 ? 31 - point : 0;
+            squeeze |= (points != 0 ? (std::uint64_t{2} << point) - 1 : 0) << 32 * half;
+            own_digits |= std::uint64_t{digits} << 32 * half;
+            // Every byte but the digits is one point or a leading '-'; 1 to 20 digits.
+            const bool shape = ((own & ~(digits | points)) == sign) &
+                               ((points & (points - 1)) == 0) & (length <= 31) &
+                               (static_cast<unsigned>(std::popcount(digits) - 1) <= 19);
+            ok |= static_cast<unsigned>(shape) << lane;
+            negative |= static_cast<unsigned>(sign != 0) << lane;
+        }
+        const __m512i values = _mm512_maskz_sub_epi8(own_digits, x, _mm512_set1_epi8('0'));
+        const __m512i squeezed = _mm512_mask_permutexvar_epi8(values, squeeze, before, values);
+        const __m512i pair_sums = _mm512_maddubs_epi16(squeezed, _mm512_set1_epi16(0x010A));
+        const __m512i fours = _mm512_madd_epi16(pair_sums, _mm512_set1_epi32(0x00010064));
+        const __m512i eights =
+            _mm512_madd_epi16(_mm512_packus_epi32(fours, fours), _mm512_set1_epi32(0x00012710));
+        groups[pair] =
+            _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
+                             _mm512_maskz_srli_epi64(0xFF, eights, 32));
+    }
     // Up to 20 digits end each half: its first 16 bytes hold up to 4 of them, the rest 16.
-    const __m512i top = _mm512_permutex2var_epi64(
-        front.groups, _mm512_set_epi64(0, 0, 0, 0, 12, 8, 4, 0), back.groups);
-    const __m512i rest = _mm512_permutex2var_epi64(
-        front.groups, _mm512_set_epi64(0, 0, 0, 0, 14, 10, 6, 2), back.groups);
+    const __m512i tops = _mm512_set_epi64(0, 0, 0, 0, 12, 8, 4, 0);
+    const __m512i rests = _mm512_set_epi64(0, 0, 0, 0, 14, 10, 6, 2);
+    __m512i top = _mm512_permutex2var_epi64(groups[0], tops, groups[1]);
+    __m512i rest = _mm512_permutex2var_epi64(groups[0], rests, groups[1]);
+    if constexpr (pairs == 4) {
+        top = _mm512_maskz_shuffle_i64x2(
+            0xFF, top, _mm512_permutex2var_epi64(groups[2], tops, groups[3]), 0x44);
+        rest = _mm512_maskz_shuffle_i64x2(
+            0xFF, rest, _mm512_permutex2var_epi64(groups[2], rests, groups[3]), 0x44);
+    }
     const __m512i value = _mm512_add_epi64(
         _mm512_maskz_mullo_epi64(0xFF, top, _mm512_set1_epi64(10000000000000000)), rest);
     // 20 digits fit 64 bits up to 18446744073709551615.
-    const unsigned fits = _mm512_cmplt_epu64_mask(top, _mm512_set1_epi64(1844)) |
-                          (_mm512_cmpeq_epi64_mask(top, _mm512_set1_epi64(1844)) &
-                           _mm512_cmple_epu64_mask(rest, _mm512_set1_epi64(6744073709551615)));
+    const unsigned read =
+        ok & (_mm512_cmplt_epu64_mask(top, _mm512_set1_epi64(1844)) |
+              (_mm512_cmpeq_epi64_mask(top, _mm512_set1_epi64(1844)) &
+               _mm512_cmple_epu64_mask(rest, _mm512_set1_epi64(6744073709551615))));
     __mmask8 exact;
-    const __m512d quotients =
-        divide_exactly(value,
-                       _mm512_set_epi64(0, 0, 0, 0, back.fraction[1], back.fraction[0],
-                                        front.fraction[1], front.fraction[0]),
-                       exact);
+    const __m512d quotients = divide_exactly(value, _mm512_load_si512(fraction), exact);
+    const unsigned converted = read & exact;
     alignas(64) std::uint64_t digits[8];
-    alignas(64) double converted[8];
+    alignas(64) double signed_quotients[8];
     _mm512_store_si512(digits, value);
-    _mm512_store_pd(converted, quotients);
-    const two_numbers* const pair[2] = {&front, &back};
-    for (int j = 0; j < 4; ++j) {
-        const two_numbers& two = *pair[j / 2];
+    _mm512_store_si512(
+        signed_quotients,
+        _mm512_mask_or_epi64(_mm512_castpd_si512(quotients), negative,
+                             _mm512_castpd_si512(quotients), _mm512_set1_epi64(INT64_MIN)));
+    for (int j = 0; j < 2 * pairs; ++j) {
         const int i = index[j];
-        numbers[i].digits = digits[j];
-        numbers[i].exponent = -two.fraction[j % 2];
-        numbers[i].negative = two.negative[j % 2];
-        numbers[i].truncated = false;
-        values[i] = with_sign(converted[j], two.negative[j % 2]);
-        shapes[i] = !(two.ok[j % 2] & ((fits >> j) & 1)) ? scanned::none
-                    : ((exact >> j) & 1) != 0            ? scanned::converted
-                                                         : scanned::plain;
+        values[i] = signed_quotients[j];
+        if (((converted >> j) & 1) != 0) [[likely]] {
+            shapes[i] = scanned::converted;
+        } else {
+            numbers[i].digits = digits[j];
+            numbers[i].exponent = static_cast<std::int32_t>(-fraction[j]);
+            numbers[i].negative = ((negative >> j) & 1) != 0;
+            numbers[i].truncated = false;
+            shapes[i] = ((read >> j) & 1) != 0 ? scanned::plain : scanned::none;
+        }
     }
 }
 

@@ -157,10 +157,11 @@ inline unsigned read_eight(const char* const*, const char* const*, double*) noex
     return 0;
 }
 
-// Nor are plain numbers scanned four at a time.
-constexpr bool scans_fours = false;
-inline void scan_plain_four(const int*, const char* const*, const char* const*, plain_number*,
-                            scanned*, double*) noexcept {}
+// Nor are plain numbers scanned several at a time.
+constexpr bool scans_pairs = false;
+template <int pairs>
+inline void scan_plain_pairs(const int*, const char* const*, const char* const*, plain_number*,
+                             scanned*, double*) noexcept {}
 
 #include "pass_kernel.inc"
 
