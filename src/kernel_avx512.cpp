@@ -398,6 +398,24 @@ constexpr bool scans_pairs = true;
     return _mm512_castsi512_pd(corrected);
 }
 
+// Bit 0 and bit 31 of each half's 32 bits in a 64-bit mask of two halves.
+constexpr std::uint64_t half_first_bits = 0x0000000100000001;
+constexpr std::uint64_t half_last_bits = half_first_bits << 31;
+
+// Bit 31 of each half's 32 bits set when any of the half's bits is.
+[[gnu::always_inline]] inline std::uint64_t halves_with_any(std::uint64_t bits) noexcept {
+    return (((bits & ~half_last_bits) + ~half_last_bits) | bits) & half_last_bits;
+}
+
+// Each half's bits from its lowest set bit up, never across halves.
+[[gnu::always_inline]] inline std::uint64_t half_from_first_set(std::uint64_t bits) noexcept {
+    bits |= (bits << 1) & ~(half_first_bits * 0x1);
+    bits |= (bits << 2) & ~(half_first_bits * 0x3);
+    bits |= (bits << 4) & ~(half_first_bits * 0xF);
+    bits |= (bits << 8) & ~(half_first_bits * 0xFF);
+    return bits | ((bits << 16) & ~(half_first_bits * 0xFFFF));
+}
+
 // scan_plain for the numbers index[0] to index[2 × pairs - 1] of at and ends, two to a
 // vector, into numbers and shapes; those that divide_exactly converts are given in values, as
 // scanned::converted, and have no record.
@@ -424,34 +442,36 @@ template <int pairs>
                 0xFF, _mm512_setzero_si512(),
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end[0] - 32)), 0),
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end[1] - 32)), 1);
-        const std::uint64_t all_digits =
+        // The numbers' own bytes are the halves' last `length`.
+        const auto length_0 = static_cast<std::uint64_t>(end[0] - first[0]);
+        const auto length_1 = static_cast<std::uint64_t>(end[1] - first[1]);
+        const std::uint64_t own =
+            static_cast<std::uint32_t>(~std::uint64_t{0} << ((32 - length_0) & 63)) |
+            (~std::uint64_t{0} << ((32 - length_1) & 63)) << 32;
+        const std::uint64_t digits =
+            own &
             _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
-        const std::uint64_t all_points = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
-        const std::uint64_t all_minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
-        std::uint64_t own_digits = 0;
-        std::uint64_t squeeze = 0;
-        for (int half = 0; half < 2; ++half) {
-            // The number's own bytes are the half's last `length`, from bit `lowest` on.
-            const int lane = 2 * pair + half;
-            const auto length = static_cast<std::uint64_t>(end[half] - first[half]);
-            const unsigned lowest = static_cast<unsigned>(32 - length) & 31;
-            const std::uint32_t own = ~std::uint32_t{0} << lowest;
-            const auto digits = own & static_cast<std::uint32_t>(all_digits >> 32 * half);
-            const auto points = own & static_cast<std::uint32_t>(all_points >> 32 * half);
-            const auto sign =
-                static_cast<std::uint32_t>(all_minus >> 32 * half) & (std::uint32_t{1} << lowest);
-            const int point = std::countr_zero(points);  // 32 when there is none
-            fraction[lane] = points != 0 ? 31 - point : 0;
-            squeeze |= (points != 0 ? (std::uint64_t{2} << point) - 1 : 0) << 32 * half;
-            own_digits |= std::uint64_t{digits} << 32 * half;
-            // Every byte but the digits is one point or a leading '-'; 1 to 20 digits.
-            const bool shape = ((own & ~(digits | points)) == sign) &
-                               ((points & (points - 1)) == 0) & (length <= 31) &
-                               (static_cast<unsigned>(std::popcount(digits) - 1) <= 19);
-            ok |= static_cast<unsigned>(shape) << lane;
-            negative |= static_cast<unsigned>(sign != 0) << lane;
-        }
-        const __m512i values = _mm512_maskz_sub_epi8(own_digits, x, _mm512_set1_epi8('0'));
+        const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
+        const std::uint64_t sign = own & ~((own << 1) & ~half_first_bits) &
+                                   _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
+        const std::uint64_t from_point = half_from_first_set(points);
+        // Refused here: a byte that is not a digit, the point or a leading '-'; a second point;
+        // no digit at all; more than 31 bytes.
+        const std::uint64_t bad =
+            (own & ~(digits | points | sign)) | (points & (from_point << 1) & ~half_first_bits);
+        ok |= static_cast<unsigned>(
+                  _pext_u64(halves_with_any(digits) & ~halves_with_any(bad), half_last_bits) &
+                  ((length_0 <= 31) | (length_1 <= 31) << 1))
+              << 2 * pair;
+        negative |= static_cast<unsigned>(_pext_u64(halves_with_any(sign), half_last_bits))
+                    << 2 * pair;
+        const std::uint64_t after_point = from_point & ~points;
+        fraction[2 * pair] = std::popcount(static_cast<std::uint32_t>(after_point));
+        fraction[2 * pair + 1] = std::popcount(after_point >> 32);
+        // In a half with a point, the bytes up to it.
+        const std::uint64_t squeeze =
+            (~from_point | points) & (halves_with_any(points) >> 31) * 0xFFFFFFFF;
+        const __m512i values = _mm512_maskz_sub_epi8(digits, x, _mm512_set1_epi8('0'));
         const __m512i squeezed = _mm512_mask_permutexvar_epi8(values, squeeze, before, values);
         const __m512i pair_sums = _mm512_maddubs_epi16(squeezed, _mm512_set1_epi16(0x010A));
         const __m512i fours = _mm512_madd_epi16(pair_sums, _mm512_set1_epi32(0x00010064));
@@ -474,13 +494,14 @@ template <int pairs>
     }
     const __m512i value = _mm512_add_epi64(
         _mm512_maskz_mullo_epi64(0xFF, top, _mm512_set1_epi64(10000000000000000)), rest);
-    // 20 digits fit 64 bits up to 18446744073709551615.
-    const unsigned read =
-        ok & (_mm512_cmplt_epu64_mask(top, _mm512_set1_epi64(1844)) |
-              (_mm512_cmpeq_epi64_mask(top, _mm512_set1_epi64(1844)) &
-               _mm512_cmple_epu64_mask(rest, _mm512_set1_epi64(6744073709551615))));
+    // 20 digits fit 64 bits up to 18446744073709551615; no more than 20 after the point.
+    const __m512i fractions = _mm512_load_si512(fraction);
+    const unsigned read = ok & _mm512_cmple_epu64_mask(fractions, _mm512_set1_epi64(20)) &
+                          (_mm512_cmplt_epu64_mask(top, _mm512_set1_epi64(1844)) |
+                           (_mm512_cmpeq_epi64_mask(top, _mm512_set1_epi64(1844)) &
+                            _mm512_cmple_epu64_mask(rest, _mm512_set1_epi64(6744073709551615))));
     __mmask8 exact;
-    const __m512d quotients = divide_exactly(value, _mm512_load_si512(fraction), exact);
+    const __m512d quotients = divide_exactly(value, fractions, exact);
     const unsigned converted = read & exact;
     alignas(64) std::uint64_t digits[8];
     alignas(64) double signed_quotients[8];
