@@ -418,11 +418,11 @@ constexpr std::uint64_t half_last_bits = half_first_bits << 31;
 
 // scan_plain for the numbers index[0] to index[2 × pairs - 1] of at and ends, two to a
 // vector, into numbers and shapes; those that divide_exactly converts are given in values, as
-// scanned::converted, and have no record.
+// scanned::converted, and have no record. Returns how many it read.
 template <int pairs>
-[[gnu::always_inline]] inline void scan_plain_pairs(const int* index, const char* const* at,
-                                                    const char* const* ends, plain_number* numbers,
-                                                    scanned* shapes, double* values) noexcept {
+[[gnu::always_inline]] inline int scan_plain_pairs(const int* index, const char* const* at,
+                                                   const char* const* ends, plain_number* numbers,
+                                                   scanned* shapes, double* values) noexcept {
     // Each byte up to the point takes the one before it: the point is squeezed out and the
     // digits stay where their places say.
     const __m512i before = _mm512_set_epi8(
@@ -523,6 +523,7 @@ template <int pairs>
             shapes[i] = ((read >> j) & 1) != 0 ? scanned::plain : scanned::none;
         }
     }
+    return std::popcount(read);
 }
 
 #include "pass_kernel.inc"

@@ -160,8 +160,10 @@ inline unsigned read_eight(const char* const*, const char* const*, double*) noex
 // Nor are plain numbers scanned several at a time.
 constexpr bool scans_pairs = false;
 template <int pairs>
-inline void scan_plain_pairs(const int*, const char* const*, const char* const*, plain_number*,
-                             scanned*, double*) noexcept {}
+inline int scan_plain_pairs(const int*, const char* const*, const char* const*, plain_number*,
+                            scanned*, double*) noexcept {
+    return 0;
+}
 
 #include "pass_kernel.inc"
 
