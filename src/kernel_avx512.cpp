@@ -145,9 +145,9 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // Short numbers are read four to a vector, one in each 128-bit lane, and eight at a time: the
 // bytes of a number of up to 16 end in the last byte of its lane, so that its digits' places
 // are the lanes' places, and every step below is taken for all of them at once. The shape read
-// is scan_plain's (an optional '-', digits, at most one point), in 16 bytes; where the data has
-// exponents, also a leading '+' and an exponent of 1 to 3 digits with an optional sign, as %e
-// writes them.
+// is scan_plain's (an optional '-', digits, at most one point), with a leading '+' too, in 16
+// bytes; where the data has exponents, also an exponent of 1 to 3 digits with an optional
+// sign, as %e writes them.
 constexpr bool reads_groups = true;
 
 // What four numbers' lanes hold after the reading.
@@ -219,7 +219,7 @@ template <bool exponents>
         _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
     const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
     const std::uint64_t minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
-    std::uint64_t signs = minus;
+    const std::uint64_t signs = minus | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+'));
     const std::uint64_t first = own & ~((own << 1) & ~lane_first_bits);
     // The mantissa is the number up to its e, if any; what follows the e is its exponent.
     std::uint64_t mantissa = own;
@@ -229,7 +229,6 @@ template <bool exponents>
     std::uint64_t exponent_digits = 0;
     std::uint64_t exponent_sign = 0;
     if constexpr (exponents) {
-        signs |= _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+'));
         es = own & _mm512_cmpeq_epi8_mask(_mm512_or_si512(x, _mm512_set1_epi8(0x20)),
                                           _mm512_set1_epi8('e'));
         from_e = from_first_set(es);
@@ -337,7 +336,8 @@ template <bool exponents>
 }
 
 // Longer plain numbers are scanned eight or four at a time, two to a vector, one in each 256-bit
-// half, its last byte in the half's last byte: scan_plain for several numbers at once.
+// half, its last byte in the half's last byte: scan_plain for several numbers at once, a
+// leading '+' allowed too.
 constexpr bool scans_pairs = true;
 
 // The doubles nearest to w / 10^k in the lanes of `exact`, from one division and a check in
@@ -416,9 +416,9 @@ constexpr std::uint64_t half_last_bits = half_first_bits << 31;
     return bits | ((bits << 16) & ~(half_first_bits * 0xFFFF));
 }
 
-// scan_plain for the numbers index[0] to index[2 × pairs - 1] of at and ends, two to a
-// vector, into numbers and shapes; those that divide_exactly converts are given in values, as
-// scanned::converted, and have no record. Returns how many it read.
+// scan_plain for the numbers index[0] to index[2 × pairs - 1] of at and ends, a leading '+'
+// allowed too, two to a vector, into numbers and shapes; those that divide_exactly converts are
+// given in values, as scanned::converted, and have no record. Returns how many it read.
 template <int pairs>
 [[gnu::always_inline]] inline int scan_plain_pairs(const int* index, const char* const* at,
                                                    const char* const* ends, plain_number* numbers,
@@ -452,10 +452,11 @@ template <int pairs>
             own &
             _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
         const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
+        const std::uint64_t minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
         const std::uint64_t sign = own & ~((own << 1) & ~half_first_bits) &
-                                   _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
+                                   (minus | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+')));
         const std::uint64_t from_point = half_from_first_set(points);
-        // Refused here: a byte that is not a digit, the point or a leading '-'; a second point;
+        // Refused here: a byte that is not a digit, the point or a leading sign; a second point;
         // no digit at all; more than 31 bytes.
         const std::uint64_t bad =
             (own & ~(digits | points | sign)) | (points & (from_point << 1) & ~half_first_bits);
@@ -463,7 +464,7 @@ template <int pairs>
                   _pext_u64(halves_with_any(digits) & ~halves_with_any(bad), half_last_bits) &
                   ((length_0 <= 31) | (length_1 <= 31) << 1))
               << 2 * pair;
-        negative |= static_cast<unsigned>(_pext_u64(halves_with_any(sign), half_last_bits))
+        negative |= static_cast<unsigned>(_pext_u64(halves_with_any(sign & minus), half_last_bits))
                     << 2 * pair;
         const std::uint64_t after_point = from_point & ~points;
         fraction[2 * pair] = std::popcount(static_cast<std::uint32_t>(after_point));
