@@ -161,32 +161,38 @@ struct four_numbers {
     unsigned with_exponent;
 };
 
-// Bit 0 of each lane's 16 bits in a 64-bit mask of four lanes.
-constexpr std::uint64_t lane_first_bits = 0x0001000100010001;
-constexpr std::uint64_t lane_last_bits = lane_first_bits << 15;
+// 64-bit masks read as lanes of `width` bits: 16 for the bytes of four 128-bit lanes, 32 for
+// those of two 256-bit halves. Bit 0 of each lane, and its last bit:
+template <int width>
+constexpr std::uint64_t first_bits = width == 16 ? 0x0001000100010001 : 0x0000000100000001;
+template <int width>
+constexpr std::uint64_t last_bits = first_bits<width> << (width - 1);
 
-// Bit 15 of each lane's 16 bits set when any of the lane's bits is.
+// The last bit of each lane set when any of the lane's bits is.
+template <int width>
 [[gnu::always_inline]] inline std::uint64_t lanes_with_any(std::uint64_t bits) noexcept {
-    return (((bits & ~lane_last_bits) + ~lane_last_bits) | bits) & lane_last_bits;
+    constexpr std::uint64_t last = last_bits<width>;
+    return (((bits & ~last) + ~last) | bits) & last;
 }
 
 // Each lane's bits from its lowest set bit up: spread upwards, never across lanes.
+template <int width>
 [[gnu::always_inline]] inline std::uint64_t from_first_set(std::uint64_t bits) noexcept {
-    bits |= (bits << 1) & ~(lane_first_bits * 0x1);
-    bits |= (bits << 2) & ~(lane_first_bits * 0x3);
-    bits |= (bits << 4) & ~(lane_first_bits * 0xF);
-    return bits | ((bits << 8) & ~(lane_first_bits * 0xFF));
+    for (int shift = 1; shift < width; shift *= 2)
+        bits |= (bits << shift) & ~(first_bits<width> * ((std::uint64_t{1} << shift) - 1));
+    return bits;
+}
+
+// Bit i for lane i, from the lanes' last bits.
+template <int width>
+[[gnu::always_inline]] inline unsigned lane_bits(std::uint64_t last) noexcept {
+    return static_cast<unsigned>(_pext_u64(last, last_bits<width>));
 }
 
 // In both 64-bit halves of each lane: how many of the lane's bytes `bits` marks.
 [[gnu::always_inline]] inline __m512i lane_counts(std::uint64_t bits) noexcept {
     const __m512i halves = _mm512_sad_epu8(_mm512_maskz_set1_epi8(bits, 1), _mm512_setzero_si512());
     return _mm512_add_epi64(halves, _mm512_maskz_shuffle_epi32(0xFFFF, halves, _MM_PERM_BADC));
-}
-
-// Bits 0 to 3 from bit 15 of each lane's 16.
-[[gnu::always_inline]] inline unsigned lane_bits(std::uint64_t last_bits) noexcept {
-    return static_cast<unsigned>(_pext_u64(last_bits, lane_last_bits));
 }
 
 // The numbers [at[i], ends[i]) for i from 0 to 3.
@@ -220,7 +226,7 @@ template <bool exponents>
     const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
     const std::uint64_t minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
     const std::uint64_t signs = minus | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+'));
-    const std::uint64_t first = own & ~((own << 1) & ~lane_first_bits);
+    const std::uint64_t first = own & ~((own << 1) & ~first_bits<16>);
     // The mantissa is the number up to its e, if any; what follows the e is its exponent.
     std::uint64_t mantissa = own;
     std::uint64_t bad = 0;
@@ -231,28 +237,27 @@ template <bool exponents>
     if constexpr (exponents) {
         es = own & _mm512_cmpeq_epi8_mask(_mm512_or_si512(x, _mm512_set1_epi8(0x20)),
                                           _mm512_set1_epi8('e'));
-        from_e = from_first_set(es);
+        from_e = from_first_set<16>(es);
         mantissa = own & ~from_e;
-        exponent_sign = (es << 1) & ~lane_first_bits & signs;
+        exponent_sign = (es << 1) & ~first_bits<16> & signs;
         const std::uint64_t body = from_e & ~es;
         exponent_digits = body & digits;
         // Refused here: a second e; after the e, anything but a sign first and digits; more
         // than 3 digits; none.
-        bad = (es & (from_e << 1) & ~lane_first_bits) |
-              (body & ~(exponent_digits | exponent_sign)) |
-              (exponent_digits & ~(lane_first_bits * 0xE000)) |
-              (lanes_with_any(es) & ~lanes_with_any(exponent_digits));
+        bad = (es & (from_e << 1) & ~first_bits<16>) | (body & ~(exponent_digits | exponent_sign)) |
+              (exponent_digits & ~(first_bits<16> * 0xE000)) |
+              (lanes_with_any<16>(es) & ~lanes_with_any<16>(exponent_digits));
     }
     const std::uint64_t sign = first & signs;
     const std::uint64_t mantissa_digits = mantissa & digits;
     const std::uint64_t mantissa_points = mantissa & points;
-    const std::uint64_t spread_point = from_first_set(mantissa_points);
+    const std::uint64_t spread_point = from_first_set<16>(mantissa_points);
     // Refused here: in the mantissa, a byte that is not a digit, the point or a leading sign; a
     // second point; a point first in the lane (16 bytes with a point first would need 10^16);
     // no digit at all.
     bad |= (mantissa & ~(mantissa_digits | mantissa_points | sign)) |
-           (mantissa_points & (spread_point << 1) & ~lane_first_bits) |
-           (mantissa_points & lane_first_bits);
+           (mantissa_points & (spread_point << 1) & ~first_bits<16>) |
+           (mantissa_points & first_bits<16>);
     const std::uint64_t from_point = spread_point & mantissa;
     // From the point on, each byte of the mantissa takes the digit after it: the point is
     // squeezed out and a 0 comes in last, so the mantissa's value is ten times its digits',
@@ -273,7 +278,7 @@ template <bool exponents>
             _mm512_set1_epi16(1));
         const __m512i magnitude = _mm512_maskz_shuffle_epi32(0x1111, weighted, _MM_PERM_DDDD);
         const auto negative_exponent = static_cast<__mmask8>(
-            _pdep_u32(lane_bits(lanes_with_any(exponent_sign & minus)), 0x55));
+            _pdep_u32(lane_bits<16>(lanes_with_any<16>(exponent_sign & minus)), 0x55));
         exponent = _mm512_add_epi64(
             exponent,
             _mm512_mask_sub_epi64(magnitude, negative_exponent, _mm512_setzero_si512(), magnitude));
@@ -288,8 +293,8 @@ template <bool exponents>
         _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
                          _mm512_maskz_srli_epi64(0xFF, eights, 32));
     return {joined, exponent,
-            lane_bits(lanes_with_any(mantissa_digits) & ~lanes_with_any(bad)) & fit,
-            lane_bits(lanes_with_any(sign & minus)), lane_bits(lanes_with_any(es))};
+            lane_bits<16>(lanes_with_any<16>(mantissa_digits) & ~lanes_with_any<16>(bad)) & fit,
+            lane_bits<16>(lanes_with_any<16>(sign & minus)), lane_bits<16>(lanes_with_any<16>(es))};
 }
 
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
@@ -398,24 +403,6 @@ constexpr bool scans_pairs = true;
     return _mm512_castsi512_pd(corrected);
 }
 
-// Bit 0 and bit 31 of each half's 32 bits in a 64-bit mask of two halves.
-constexpr std::uint64_t half_first_bits = 0x0000000100000001;
-constexpr std::uint64_t half_last_bits = half_first_bits << 31;
-
-// Bit 31 of each half's 32 bits set when any of the half's bits is.
-[[gnu::always_inline]] inline std::uint64_t halves_with_any(std::uint64_t bits) noexcept {
-    return (((bits & ~half_last_bits) + ~half_last_bits) | bits) & half_last_bits;
-}
-
-// Each half's bits from its lowest set bit up, never across halves.
-[[gnu::always_inline]] inline std::uint64_t half_from_first_set(std::uint64_t bits) noexcept {
-    bits |= (bits << 1) & ~(half_first_bits * 0x1);
-    bits |= (bits << 2) & ~(half_first_bits * 0x3);
-    bits |= (bits << 4) & ~(half_first_bits * 0xF);
-    bits |= (bits << 8) & ~(half_first_bits * 0xFF);
-    return bits | ((bits << 16) & ~(half_first_bits * 0xFFFF));
-}
-
 // scan_plain for the numbers index[0] to index[2 × pairs - 1] of at and ends, a leading '+'
 // allowed too, two to a vector, into numbers and shapes; those that divide_exactly converts are
 // given in values, as scanned::converted, and have no record. Returns how many it read.
@@ -453,25 +440,26 @@ template <int pairs>
             _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
         const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
         const std::uint64_t minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
-        const std::uint64_t sign = own & ~((own << 1) & ~half_first_bits) &
-                                   (minus | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+')));
-        const std::uint64_t from_point = half_from_first_set(points);
+        const std::uint64_t sign =
+            own & ~((own << 1) &
+                    ~first_bits<32>)&(minus | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+')));
+        const std::uint64_t from_point = from_first_set<32>(points);
         // Refused here: a byte that is not a digit, the point or a leading sign; a second point;
         // no digit at all; more than 31 bytes.
         const std::uint64_t bad =
-            (own & ~(digits | points | sign)) | (points & (from_point << 1) & ~half_first_bits);
+            (own & ~(digits | points | sign)) | (points & (from_point << 1) & ~first_bits<32>);
         ok |= static_cast<unsigned>(
-                  _pext_u64(halves_with_any(digits) & ~halves_with_any(bad), half_last_bits) &
+                  lane_bits<32>(lanes_with_any<32>(digits) & ~lanes_with_any<32>(bad)) &
                   ((length_0 <= 31) | (length_1 <= 31) << 1))
               << 2 * pair;
-        negative |= static_cast<unsigned>(_pext_u64(halves_with_any(sign & minus), half_last_bits))
+        negative |= static_cast<unsigned>(lane_bits<32>(lanes_with_any<32>(sign & minus)))
                     << 2 * pair;
         const std::uint64_t after_point = from_point & ~points;
         fraction[2 * pair] = std::popcount(static_cast<std::uint32_t>(after_point));
         fraction[2 * pair + 1] = std::popcount(after_point >> 32);
         // In a half with a point, the bytes up to it.
         const std::uint64_t squeeze =
-            (~from_point | points) & (halves_with_any(points) >> 31) * 0xFFFFFFFF;
+            (~from_point | points) & (lanes_with_any<32>(points) >> 31) * 0xFFFFFFFF;
         const __m512i values = _mm512_maskz_sub_epi8(digits, x, _mm512_set1_epi8('0'));
         const __m512i squeezed = _mm512_mask_permutexvar_epi8(values, squeeze, before, values);
         const __m512i pair_sums = _mm512_maddubs_epi16(squeezed, _mm512_set1_epi16(0x010A));

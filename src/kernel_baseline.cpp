@@ -150,20 +150,7 @@ std::uint32_t digit_mask(const char* p) noexcept {
 #include "scan_swar.inc"
 
 // The pass itself, on the scanner above.
-// Numbers are read one at a time here.
-constexpr bool reads_groups = false;
-template <bool exponents>
-inline unsigned read_eight(const char* const*, const char* const*, double*) noexcept {
-    return 0;
-}
-
-// Nor are plain numbers scanned several at a time.
-constexpr bool scans_pairs = false;
-template <int pairs>
-inline int scan_plain_pairs(const int*, const char* const*, const char* const*, plain_number*,
-                            scanned*, double*) noexcept {
-    return 0;
-}
+#include "one_at_a_time.inc"
 
 #include "pass_kernel.inc"
 
