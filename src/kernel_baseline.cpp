@@ -105,8 +105,6 @@ std::uint32_t digit_mask(const char* p) noexcept {
         return _mm_and_si128(_mm_sub_epi8(joined, _mm_set1_epi8('0')),
                              _mm_cmpgt_epi8(lanes, last_other));
     };
-    const __m128i low =
-        digit_values(end - 32, _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
     const __m128i high = digit_values(
         end - 16, _mm_setr_epi8(16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31));
     const __m128i zero = _mm_setzero_si128();
@@ -118,12 +116,17 @@ std::uint32_t digit_mask(const char* p) noexcept {
     const __m128i high_fours = _mm_madd_epi16(high_pairs, hundreds);
     const __m128i high_eights =
         _mm_madd_epi16(_mm_packs_epi32(high_fours, high_fours), _mm_set1_epi32(0x00012710));
+    const auto back = static_cast<std::uint64_t>(_mm_cvtsi128_si64(high_eights));
+    // Up to 16 digits are all in lanes 16 to 31 (a point among them leaves 15).
+    if (count <= 16) return join_groups(0, back, count, value);
     // Lanes 12 to 15, the only ones of the low half that may hold digits: pairs, then four,
     // placed where join_groups looks for them.
+    const __m128i low =
+        digit_values(end - 32, _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
     const __m128i low_pairs = _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), tens);
     const __m128i low_fours = _mm_madd_epi16(_mm_packs_epi32(low_pairs, low_pairs), hundreds);
-    return join_groups(static_cast<std::uint64_t>(_mm_cvtsi128_si64(low_fours)),
-                       static_cast<std::uint64_t>(_mm_cvtsi128_si64(high_eights)), count, value);
+    return join_groups(static_cast<std::uint64_t>(_mm_cvtsi128_si64(low_fours)), back, count,
+                       value);
 }
 
 // Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
@@ -133,11 +136,17 @@ std::uint32_t digit_mask(const char* p) noexcept {
 // two halves of 16 bytes. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
                                                  plain_number& number) noexcept {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 32));
+    // A number of up to 16 bytes, the most, needs the last 16 alone.
+    const auto length = static_cast<std::uint64_t>(end - q);
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
-    const plain_shape shape = plain_shape_of(static_cast<std::uint64_t>(end - q),
-                                             digit_bits(low) | digit_bits(high) << 16,
-                                             equal(low, '.') | equal(high, '.') << 16, q[0] == '-');
+    std::uint32_t digits = digit_bits(high) << 16;
+    std::uint32_t points = equal(high, '.') << 16;
+    if (length > 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 32));
+        digits |= digit_bits(low);
+        points |= equal(low, '.');
+    }
+    const plain_shape shape = plain_shape_of(length, digits, points, q[0] == '-');
     std::uint64_t value;
     if (!shape.ok || !mantissa_value(end, shape.point_lane, shape.count, value)) {
         return scanned::none;
