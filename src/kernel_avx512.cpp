@@ -485,10 +485,14 @@ template <int pairs>
         _mm512_maskz_mullo_epi64(0xFF, top, _mm512_set1_epi64(10000000000000000)), rest);
     // 20 digits fit 64 bits up to 18446744073709551615; no more than 20 after the point.
     const __m512i fractions = _mm512_load_si512(fraction);
-    const unsigned read = ok & _mm512_cmple_epu64_mask(fractions, _mm512_set1_epi64(20)) &
-                          (_mm512_cmplt_epu64_mask(top, _mm512_set1_epi64(1844)) |
-                           (_mm512_cmpeq_epi64_mask(top, _mm512_set1_epi64(1844)) &
-                            _mm512_cmple_epu64_mask(rest, _mm512_set1_epi64(6744073709551615))));
+    const unsigned shaped = ok & _mm512_cmple_epu64_mask(fractions, _mm512_set1_epi64(20));
+    const unsigned fits = _mm512_cmplt_epu64_mask(top, _mm512_set1_epi64(1844)) |
+                          (_mm512_cmpeq_epi64_mask(top, _mm512_set1_epi64(1844)) &
+                           _mm512_cmple_epu64_mask(rest, _mm512_set1_epi64(6744073709551615)));
+    const unsigned read = shaped & fits;
+    // 20 digits that do not fit are cut to their first 19, and the record says so.
+    const unsigned cut =
+        shaped & ~fits & _mm512_cmplt_epu64_mask(top, _mm512_set1_epi64(10000)) & 0xFF;
     __mmask8 exact;
     const __m512d quotients = divide_exactly(value, fractions, exact);
     const unsigned converted = read & exact;
@@ -499,6 +503,11 @@ template <int pairs>
         signed_quotients,
         _mm512_mask_or_epi64(_mm512_castpd_si512(quotients), negative,
                              _mm512_castpd_si512(quotients), _mm512_set1_epi64(INT64_MIN)));
+    alignas(64) std::uint64_t tops_and_rests[2][8];
+    if (cut != 0) [[unlikely]] {
+        _mm512_store_si512(tops_and_rests[0], top);
+        _mm512_store_si512(tops_and_rests[1], rest);
+    }
     for (int j = 0; j < 2 * pairs; ++j) {
         const int i = index[j];
         values[i] = signed_quotients[j];
@@ -510,9 +519,16 @@ template <int pairs>
             numbers[i].negative = ((negative >> j) & 1) != 0;
             numbers[i].truncated = false;
             shapes[i] = ((read >> j) & 1) != 0 ? scanned::plain : scanned::none;
+            if (((cut >> j) & 1) != 0) {
+                const std::uint64_t last_sixteen = tops_and_rests[1][j];
+                numbers[i].digits = tops_and_rests[0][j] * 1000000000000000 + last_sixteen / 10;
+                numbers[i].exponent += 1;
+                numbers[i].truncated = last_sixteen % 10 != 0;
+                shapes[i] = scanned::exponent;
+            }
         }
     }
-    return std::popcount(read);
+    return std::popcount(read | cut);
 }
 
 #include "pass_kernel.inc"
