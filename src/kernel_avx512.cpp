@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "kernels.hpp"
 #include "number.hpp"
@@ -159,6 +160,8 @@ struct four_numbers {
     unsigned ok;       // bit i: the number in lane i has the shape
     unsigned negative;
     unsigned with_exponent;
+    unsigned nan = 0;       // where the data has exponents: bit i, lane i holds nan, and
+    unsigned infinity = 0;  // inf or infinity, in any case and with an optional sign
 };
 
 // 64-bit masks read as lanes of `width` bits: 16 for the bytes of four 128-bit lanes, 32 for
@@ -292,14 +295,35 @@ template <bool exponents>
     const __m512i joined =
         _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
                          _mm512_maskz_srli_epi64(0xFF, eights, 32));
-    return {joined, exponent,
-            lane_bits<16>(lanes_with_any<16>(mantissa_digits) & ~lanes_with_any<16>(bad)) & fit,
-            lane_bits<16>(lanes_with_any<16>(sign & minus)), lane_bits<16>(lanes_with_any<16>(es))};
+    four_numbers four{
+        joined, exponent,
+        lane_bits<16>(lanes_with_any<16>(mantissa_digits) & ~lanes_with_any<16>(bad)) & fit,
+        lane_bits<16>(lanes_with_any<16>(sign & minus)), lane_bits<16>(lanes_with_any<16>(es))};
+    if constexpr (exponents) {
+        // The words, in the lanes' last 3 or 8 bytes, with a sign before or nothing; each has
+        // an n, which numbers have not.
+        const __m512i lowered = _mm512_or_si512(x, _mm512_set1_epi8(0x20));
+        if ((own & _mm512_cmpeq_epi8_mask(lowered, _mm512_set1_epi8('n'))) != 0) [[unlikely]] {
+            const auto word = [&](__m512i pattern, std::uint64_t bytes) {
+                const std::uint64_t matched = _mm512_cmpeq_epi8_mask(lowered, pattern);
+                return lane_bits<16>(~lanes_with_any<16>((bytes & ~(matched & own)) |
+                                                         (own & ~bytes & ~sign))) &
+                       fit;
+            };
+            constexpr std::uint64_t three = first_bits<16> * 0xE000;
+            four.nan = word(_mm512_set4_epi32(0x6E616E00, 0, 0, 0), three);        // "nan"
+            four.infinity = word(_mm512_set4_epi32(0x666E6900, 0, 0, 0), three) |  // "inf"
+                            word(_mm512_set4_epi32(0x7974696E, 0x69666E69, 0, 0),
+                                 first_bits<16> * 0xFF00);  // "infinity"
+        }
+    }
+    return four;
 }
 
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
 // returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
-// the others is left undefined. Reads 16 bytes before each end.
+// the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
+// the words too.
 //
 // Exact: the digits v, times 10^t, are read as v × 10^t or v / 10^-t, with |t| <= 22.
 //  - With no exponent, v is below 10^16 < 2^54. Without a point, t = 0 and v × 1 is v rounded
@@ -330,6 +354,14 @@ template <bool exponents>
                                     _mm512_cmpgt_epi64_mask(exponent, _mm512_setzero_si512()),
                                     digits, powers);
         ok &= _mm512_cmple_epu64_mask(magnitude, _mm512_set1_epi64(22));
+        // The words, as the scalar reader gives them: the quiet NaN and infinity, signed.
+        const unsigned nan = low.nan | high.nan << 4;
+        const unsigned infinity = low.infinity | high.infinity << 4;
+        scaled = _mm512_mask_mov_pd(scaled, nan,
+                                    _mm512_set1_pd(std::numeric_limits<double>::quiet_NaN()));
+        scaled = _mm512_mask_mov_pd(scaled, infinity,
+                                    _mm512_set1_pd(std::numeric_limits<double>::infinity()));
+        ok |= nan | infinity;
     } else {
         scaled = _mm512_div_pd(digits, powers);
     }

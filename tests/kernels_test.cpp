@@ -385,7 +385,21 @@ TEST_P(Kernels, SumNumbersReadsShortTextsAmongShortNumbersAsAScalarLoopDoes) {
                              "e5",
                              ".e5",
                              "-.5E-1",
-                             "5.e+1"}) {
+                             "5.e+1",
+                             "nan",
+                             "-NaN",
+                             "+inf",
+                             "Infinity",
+                             "-INFINITY",
+                             "infinit",
+                             "nann",
+                             "in",
+                             "na",
+                             "+-inf",
+                             "nan5",
+                             "5nan",
+                             "infinityy",
+                             "INF"}) {
         if (testing::Test::HasFailure()) return;
         for (int i = 0; i < 16; ++i)
             check(edge);
