@@ -27,6 +27,23 @@ bool ends_number(const char* p, const char* last) noexcept {
     return p == last || is_space(*p);
 }
 
+// Whether the 8 bytes at p are all digits, and their value: eight digits at once, as in
+// Lemire's SWAR number parsing (and fast_float).
+bool eight_digits(const char* p, std::uint64_t& value) noexcept {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if (((v & 0xF0F0F0F0F0F0F0F0) | (((v + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) !=
+        0x3333333333333333) {
+        return false;
+    }
+    v -= 0x3030303030303030;
+    v = v * 10 + (v >> 8);
+    value = ((v & 0x000000FF000000FF) * 0x000F424000000064 +
+             ((v >> 16) & 0x000000FF000000FF) * 0x0000271000000001) >>
+            32;
+    return true;
+}
+
 // The end of `word` (lower case) matched in any case at p, or nullptr.
 const char* match_word(const char* p, const char* last, const char* word) noexcept {
     for (; *word != '\0'; ++word, ++p) {
@@ -142,7 +159,20 @@ number_text scan_number(const char* first, const char* last) noexcept {
     std::int64_t exponent = 0;
     bool truncated = false;
     bool any_digit = false;
-    for (; p != last && is_digit(*p); ++p) {
+    // Eight digits at a time where they are all kept, or all dropped, one at a time elsewhere.
+    std::uint64_t eight = 0;
+    for (;;) {
+        while (kept != 0 && kept <= 11 && last - p >= 8 && eight_digits(p, eight)) {
+            w = w * 100000000 + eight;
+            kept += 8;
+            p += 8;
+        }
+        while (kept == 19 && last - p >= 8 && eight_digits(p, eight)) {
+            exponent += 8;
+            truncated |= eight != 0;
+            p += 8;
+        }
+        if (p == last || !is_digit(*p)) break;
         any_digit = true;
         const auto d = static_cast<unsigned>(*p - '0');
         if (kept == 19) {
@@ -152,11 +182,25 @@ number_text scan_number(const char* first, const char* last) noexcept {
             w = w * 10 + d;
             ++kept;
         }
+        ++p;
     }
     if (p != last && *p == '.') {
-        for (++p; p != last && is_digit(*p); ++p) {
+        for (++p;;) {
+            while (kept != 0 && kept <= 11 && last - p >= 8 && eight_digits(p, eight)) {
+                any_digit = true;
+                w = w * 100000000 + eight;
+                kept += 8;
+                exponent -= 8;
+                p += 8;
+            }
+            while (kept == 19 && last - p >= 8 && eight_digits(p, eight)) {
+                truncated |= eight != 0;
+                p += 8;
+            }
+            if (p == last || !is_digit(*p)) break;
             any_digit = true;
             const auto d = static_cast<unsigned>(*p - '0');
+            ++p;
             if (kept == 19) {
                 truncated |= d != 0;
                 continue;
