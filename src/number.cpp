@@ -159,22 +159,9 @@ number_text scan_number(const char* first, const char* last) noexcept {
     std::int64_t exponent = 0;
     bool truncated = false;
     bool any_digit = false;
-    // Eight digits at a time where they are all kept, or all dropped, one at a time elsewhere.
-    std::uint64_t eight = 0;
-    for (;;) {
-        while (kept != 0 && kept <= 11 && last - p >= 8 && eight_digits(p, eight)) {
-            w = w * 100000000 + eight;
-            kept += 8;
-            p += 8;
-        }
-        while (kept == 19 && last - p >= 8 && eight_digits(p, eight)) {
-            exponent += 8;
-            truncated |= eight != 0;
-            p += 8;
-        }
-        if (p == last || !is_digit(*p)) break;
-        any_digit = true;
-        const auto d = static_cast<unsigned>(*p - '0');
+    // Eight digits at a time where the next eight are all digits and all kept, or all dropped;
+    // one at a time elsewhere, and to the end of the run once fewer than eight digits are left.
+    const auto integer_digit = [&](unsigned d) {
         if (kept == 19) {
             ++exponent;
             truncated |= d != 0;
@@ -182,34 +169,56 @@ number_text scan_number(const char* first, const char* last) noexcept {
             w = w * 10 + d;
             ++kept;
         }
-        ++p;
+    };
+    const auto fraction_digit = [&](unsigned d) {
+        if (kept == 19) {
+            truncated |= d != 0;
+            return;
+        }
+        if (kept != 0 || d != 0) {
+            w = w * 10 + d;
+            ++kept;
+        }
+        --exponent;
+    };
+    std::uint64_t eight = 0;
+    while (last - p >= 8 && eight_digits(p, eight)) {
+        any_digit = true;
+        if (kept != 0 && kept <= 11) {
+            w = w * 100000000 + eight;
+            kept += 8;
+        } else if (kept == 19) {
+            exponent += 8;
+            truncated |= eight != 0;
+        } else {
+            integer_digit(static_cast<unsigned>(*p++ - '0'));
+            continue;
+        }
+        p += 8;
+    }
+    for (; p != last && is_digit(*p); ++p) {
+        any_digit = true;
+        integer_digit(static_cast<unsigned>(*p - '0'));
     }
     if (p != last && *p == '.') {
-        for (++p;;) {
-            while (kept != 0 && kept <= 11 && last - p >= 8 && eight_digits(p, eight)) {
-                any_digit = true;
+        ++p;
+        while (last - p >= 8 && eight_digits(p, eight)) {
+            any_digit = true;
+            if (kept != 0 && kept <= 11) {
                 w = w * 100000000 + eight;
                 kept += 8;
                 exponent -= 8;
-                p += 8;
-            }
-            while (kept == 19 && last - p >= 8 && eight_digits(p, eight)) {
+            } else if (kept == 19) {
                 truncated |= eight != 0;
-                p += 8;
-            }
-            if (p == last || !is_digit(*p)) break;
-            any_digit = true;
-            const auto d = static_cast<unsigned>(*p - '0');
-            ++p;
-            if (kept == 19) {
-                truncated |= d != 0;
+            } else {
+                fraction_digit(static_cast<unsigned>(*p++ - '0'));
                 continue;
             }
-            if (kept != 0 || d != 0) {
-                w = w * 10 + d;
-                ++kept;
-            }
-            --exponent;
+            p += 8;
+        }
+        for (; p != last && is_digit(*p); ++p) {
+            any_digit = true;
+            fraction_digit(static_cast<unsigned>(*p - '0'));
         }
     }
     if (!any_digit) return {};
