@@ -449,6 +449,7 @@ template <int pairs>
         39, 38, 37, 36, 35, 34, 33, 32, 32, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
         16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0);
     __m512i groups[4];
+    __m512i digit_values[4];
     alignas(64) std::int64_t fraction[8] = {};
     unsigned ok = 0;
     unsigned negative = 0;
@@ -494,6 +495,7 @@ template <int pairs>
             (~from_point | points) & (lanes_with_any<32>(points) >> 31) * 0xFFFFFFFF;
         const __m512i values = _mm512_maskz_sub_epi8(digits, x, _mm512_set1_epi8('0'));
         const __m512i squeezed = _mm512_mask_permutexvar_epi8(values, squeeze, before, values);
+        digit_values[pair] = squeezed;
         const __m512i pair_sums = _mm512_maddubs_epi16(squeezed, _mm512_set1_epi16(0x010A));
         const __m512i fours = _mm512_madd_epi16(pair_sums, _mm512_set1_epi32(0x00010064));
         const __m512i eights =
@@ -525,6 +527,10 @@ template <int pairs>
     // 20 digits that do not fit are cut to their first 19, and the record says so.
     const unsigned cut =
         shaped & ~fits & _mm512_cmplt_epu64_mask(top, _mm512_set1_epi64(10000)) & 0xFF;
+    // More than 20 digits from the first that is not 0: the first 19 kept, the rest cut, as
+    // the scalar reader keeps them; and digits that fit with more than 20 after the point.
+    const unsigned many = ok & _mm512_cmpge_epu64_mask(top, _mm512_set1_epi64(10000)) & 0xFF;
+    const unsigned deep = ok & ~shaped & fits & 0xFF;
     __mmask8 exact;
     const __m512d quotients = divide_exactly(value, fractions, exact);
     const unsigned converted = read & exact;
@@ -536,7 +542,7 @@ template <int pairs>
         _mm512_mask_or_epi64(_mm512_castpd_si512(quotients), negative,
                              _mm512_castpd_si512(quotients), _mm512_set1_epi64(INT64_MIN)));
     alignas(64) std::uint64_t tops_and_rests[2][8];
-    if (cut != 0) [[unlikely]] {
+    if ((cut | many | deep) != 0) [[unlikely]] {
         _mm512_store_si512(tops_and_rests[0], top);
         _mm512_store_si512(tops_and_rests[1], rest);
     }
@@ -557,10 +563,28 @@ template <int pairs>
                 numbers[i].exponent += 1;
                 numbers[i].truncated = last_sixteen % 10 != 0;
                 shapes[i] = scanned::exponent;
+            } else if (((many >> j) & 1) != 0) [[unlikely]] {
+                alignas(64) std::uint8_t lanes[64];
+                _mm512_store_si512(lanes, digit_values[j / 2]);
+                const std::uint8_t* const half = lanes + 32 * (j % 2);
+                int lane = 0;
+                while (half[lane] == 0)
+                    ++lane;
+                std::uint64_t kept = 0;
+                for (const int stop = lane + 19; lane < stop; ++lane)
+                    kept = kept * 10 + half[lane];
+                numbers[i].digits = kept;
+                numbers[i].exponent += 32 - lane;
+                numbers[i].truncated = false;
+                for (; lane < 32; ++lane)
+                    numbers[i].truncated |= half[lane] != 0;
+                shapes[i] = scanned::exponent;
+            } else if (((deep >> j) & 1) != 0) {
+                shapes[i] = scanned::exponent;
             }
         }
     }
-    return std::popcount(read | cut);
+    return std::popcount(read | cut | many | deep);
 }
 
 #include "pass_kernel.inc"
