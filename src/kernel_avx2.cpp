@@ -88,12 +88,14 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // Bit masks of the 32 bytes at q, as scan_full.inc reads them.
 [[gnu::always_inline]] inline byte_classes classify(const char* q) noexcept {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
-    return {bits_of(up_to(x, ' ')), bits_of(up_to(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), 9)),
+    return {bits_of(up_to(x, ' ')),
+            bits_of(up_to(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), 9)),
             bits_of(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('.'))),
             bits_of(_mm256_cmpeq_epi8(_mm256_or_si256(x, _mm256_set1_epi8(0x20)),
                                       _mm256_set1_epi8('e'))),
             bits_of(_mm256_or_si256(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('+')),
-                                    _mm256_cmpeq_epi8(x, _mm256_set1_epi8('-'))))};
+                                    _mm256_cmpeq_epi8(x, _mm256_set1_epi8('-')))),
+            bits_of(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('0')))};
 }
 
 // The value of the `count` digits that end at `end`, the point in `point_lane`, as

@@ -138,7 +138,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
         _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('.')),
         _mm256_cmpeq_epi8_mask(_mm256_or_si256(x, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('e')),
         _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('+')) |
-            _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('-'))};
+            _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('-')),
+        _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('0'))};
 }
 
 #include "scan_full.inc"

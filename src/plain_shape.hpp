@@ -18,6 +18,7 @@ struct byte_classes {
     std::uint32_t points;
     std::uint32_t es;     // e or E
     std::uint32_t signs;  // + or -
+    std::uint32_t zeros;  // '0'
 };
 
 struct plain_shape {
