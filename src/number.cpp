@@ -159,19 +159,11 @@ number_text scan_number(const char* first, const char* last) noexcept {
     std::int64_t exponent = 0;
     bool truncated = false;
     bool any_digit = false;
-    // Eight digits at a time where the next eight are all digits and all kept, or all dropped;
-    // one at a time elsewhere, and to the end of the run once fewer than eight digits are left.
-    const auto integer_digit = [&](unsigned d) {
+    // One digit: before the point a digit beyond the 19th scales the value up; after it, each
+    // digit kept, and each 0 before the first kept, scales it down.
+    const auto digit = [&](unsigned d, bool fraction) {
         if (kept == 19) {
-            ++exponent;
-            truncated |= d != 0;
-        } else if (kept != 0 || d != 0) {
-            w = w * 10 + d;
-            ++kept;
-        }
-    };
-    const auto fraction_digit = [&](unsigned d) {
-        if (kept == 19) {
+            exponent += !fraction;
             truncated |= d != 0;
             return;
         }
@@ -179,47 +171,36 @@ number_text scan_number(const char* first, const char* last) noexcept {
             w = w * 10 + d;
             ++kept;
         }
-        --exponent;
+        exponent -= fraction;
     };
+    // A run of digits: eight at a time where the next eight are all digits and all kept, or
+    // all dropped; one at a time elsewhere, and to its end once fewer than eight are left.
     std::uint64_t eight = 0;
-    while (last - p >= 8 && eight_digits(p, eight)) {
-        any_digit = true;
-        if (kept != 0 && kept <= 11) {
-            w = w * 100000000 + eight;
-            kept += 8;
-        } else if (kept == 19) {
-            exponent += 8;
-            truncated |= eight != 0;
-        } else {
-            integer_digit(static_cast<unsigned>(*p++ - '0'));
-            continue;
-        }
-        p += 8;
-    }
-    for (; p != last && is_digit(*p); ++p) {
-        any_digit = true;
-        integer_digit(static_cast<unsigned>(*p - '0'));
-    }
-    if (p != last && *p == '.') {
-        ++p;
+    const auto run = [&](bool fraction) {
         while (last - p >= 8 && eight_digits(p, eight)) {
             any_digit = true;
             if (kept != 0 && kept <= 11) {
                 w = w * 100000000 + eight;
                 kept += 8;
-                exponent -= 8;
+                exponent -= 8 * fraction;
             } else if (kept == 19) {
+                exponent += 8 * !fraction;
                 truncated |= eight != 0;
             } else {
-                fraction_digit(static_cast<unsigned>(*p++ - '0'));
+                digit(static_cast<unsigned>(*p++ - '0'), fraction);
                 continue;
             }
             p += 8;
         }
         for (; p != last && is_digit(*p); ++p) {
             any_digit = true;
-            fraction_digit(static_cast<unsigned>(*p - '0'));
+            digit(static_cast<unsigned>(*p - '0'), fraction);
         }
+    };
+    run(false);
+    if (p != last && *p == '.') {
+        ++p;
+        run(true);
     }
     if (!any_digit) return {};
     if (p != last && (*p | 0x20) == 'e') {
