@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "space.hpp"
+#include "number/space.hpp"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "data_gen.hpp"
-#include "kernels.hpp"
-#include "number.hpp"
-#include "space.hpp"
+#include "kernels/kernels.hpp"
+#include "number/number.hpp"
+#include "number/space.hpp"
 
 namespace {
 

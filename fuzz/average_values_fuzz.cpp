@@ -16,8 +16,8 @@
 
 #include "file.hpp"
 #include "mean.hpp"
-#include "number.hpp"
-#include "space.hpp"
+#include "number/number.hpp"
+#include "number/space.hpp"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "number.hpp"
-#include "space.hpp"
+#include "number/number.hpp"
+#include "number/space.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "file.hpp"
-#include "kernels.hpp"
+#include "kernels/kernels.hpp"
 
 namespace mean {
 

@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "file.hpp"
-#include "kernels.hpp"
-#include "number.hpp"
-#include "space.hpp"
+#include "kernels/kernels.hpp"
+#include "number/number.hpp"
+#include "number/space.hpp"
 
 namespace mean {
 namespace {

@@ -14,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "wide_scale.hpp"
+#include "number/wide_scale.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "number.hpp"
+#include "number/number.hpp"
 
 #include <charconv>
 #include <cstdint>
@@ -7,9 +7,10 @@
 #include <limits>
 #include <string>
 
-#include "scale.hpp"
-#include "space.hpp"
-#include "wide_scale.hpp"
+#include "number/scale.hpp"
+#include "number/space.hpp"
+#include "number/swar.hpp"
+#include "number/wide_scale.hpp"
 
 namespace mean {
 namespace {
@@ -27,20 +28,11 @@ bool ends_number(const char* p, const char* last) noexcept {
     return p == last || is_space(*p);
 }
 
-// Whether the 8 bytes at p are all digits, and their value: eight digits at once, as in
-// Lemire's SWAR number parsing (and fast_float).
+// Whether the 8 bytes at p are all digits, and their value.
 bool eight_digits(const char* p, std::uint64_t& value) noexcept {
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    if (((v & 0xF0F0F0F0F0F0F0F0) | (((v + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) !=
-        0x3333333333333333) {
-        return false;
-    }
-    v -= 0x3030303030303030;
-    v = v * 10 + (v >> 8);
-    value = ((v & 0x000000FF000000FF) * 0x000F424000000064 +
-             ((v >> 16) & 0x000000FF000000FF) * 0x0000271000000001) >>
-            32;
+    const std::uint64_t word = load_le64(p);
+    if (!all_digits(word)) return false;
+    value = eight_digit_value(word);
     return true;
 }
 

@@ -1,17 +1,20 @@
-// The kernels for every x86-64 CPU: SSE2, which the architecture always has.
+// The kernels for every x86-64 CPU: SSE2, which the architecture always has, and the bit
+// operations of general registers.
 #include <emmintrin.h>
 
 #include <bit>
+#include <concepts>
 #include <cstdint>
 #include <cstring>
 
-#include "kernels.hpp"
-#include "number.hpp"
-#include "plain_shape.hpp"
-#include "scale.hpp"
-#include "space.hpp"
+#include "kernels/generic/plain_shape.h"
+#include "kernels/kernels.hpp"
+#include "number/number.hpp"
+#include "number/scale.hpp"
+#include "number/space.hpp"
+#include "number/swar.hpp"
 
-namespace mean {
+namespace mean::sse2 {
 namespace {
 
 // Bit i set when p[i] is white space, for i from 0 to 63.
@@ -65,7 +68,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return static_cast<int>((x * 0x0101010101010101) >> 56);
 }
 
-#include "positions.inc"
+#include "kernels/generic/positions.h"
 
 // Bit i set when byte i of x is at most `limit`, or equal to `byte`, for i from 0 to 15; and
 // when it is a digit, and the same for the 32 bytes at p.
@@ -156,16 +159,43 @@ std::uint32_t digit_mask(const char* p) noexcept {
 
 // The second scanner: runs of digits walked in a digit bitmap and read eight at a time in
 // general registers, which costs the baseline less than more bit masks would.
-#include "scan_swar.inc"
+#include "kernels/generic/scan_runs.h"
 
-// The pass itself, on the scanner above.
-#include "one_at_a_time.inc"
+struct ops {
+    [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
+        return sse2::space_mask(p);
+    }
+    [[gnu::always_inline]] static int bit_count(std::uint64_t bits) noexcept {
+        return sse2::bit_count(bits);
+    }
+    [[gnu::always_inline]] static int append_positions(const char** out, const char* chunk,
+                                                       std::uint64_t bits) noexcept {
+        return write_positions(out, chunk, bits, sse2::bit_count(bits));
+    }
+    [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
+        return sse2::digit_mask(p);
+    }
+    [[gnu::always_inline]] static scanned scan_full(const char* q, plain_number& number) noexcept {
+        return scan_runs<ops>(q, number);
+    }
+    [[gnu::always_inline]] static scanned scan_plain(const char* q, const char* end,
+                                                     plain_number& number) noexcept {
+        return sse2::scan_plain(q, end, number);
+    }
+};
 
-#include "pass_kernel.inc"
+#include "kernels/generic/pass.h"
 
 }  // namespace
+}  // namespace mean::sse2
 
-const kernel_set baseline_kernels = {"baseline", space_mask, count_newlines, sum_numbers,
-                                     read_number};
+namespace mean {
+
+const kernel_set sse2_kernels = {"sse2",
+                                 "baseline",
+                                 sse2::ops::space_mask,
+                                 sse2::count_newlines,
+                                 sse2::sum_numbers<sse2::ops>,
+                                 sse2::read_number<sse2::ops>};
 
 }  // namespace mean

@@ -3,26 +3,20 @@
 #include <immintrin.h>
 
 #include <bit>
+#include <concepts>
 #include <cstdint>
 #include <cstring>
 
-#include "kernels.hpp"
-#include "number.hpp"
-#include "plain_shape.hpp"
-#include "scale.hpp"
-#include "space.hpp"
+#include "kernels/generic/plain_shape.h"
+#include "kernels/kernels.hpp"
+#include "number/number.hpp"
+#include "number/scale.hpp"
+#include "number/space.hpp"
+#include "number/swar.hpp"
 
-// Everything defined from here on is compiled for the wider target; the standard library and
-// the tool's own headers, included above, are not.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2,lzcnt,popcnt"))), \
-                             apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi,bmi2,lzcnt,popcnt")
-#endif
+#include "kernels/x86/avx2/begin.h"
 
-namespace mean {
+namespace mean::avx2 {
 namespace {
 
 // Bit i set when p[i] is white space among the 32 bytes at p.
@@ -68,12 +62,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-[[gnu::always_inline]] inline int bit_count(std::uint64_t bits) noexcept {
-    return std::popcount(bits);
-}
-
-#include "digit_groups.inc"
-#include "positions.inc"
+#include "kernels/generic/positions.h"
+#include "kernels/x86/digit_groups.h"
 
 // Movemask of a byte comparison: bit i for lane i.
 [[gnu::always_inline]] inline std::uint32_t bits_of(__m256i bytes) noexcept {
@@ -139,21 +129,49 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return plain_number_of(shape, value, number);
 }
 
-#include "scan_full.inc"
+#include "kernels/x86/scan_masks.h"
 
-// The pass itself, on the scanner above.
-#include "one_at_a_time.inc"
+struct ops {
+    [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
+        return avx2::space_mask(p);
+    }
+    [[gnu::always_inline]] static int bit_count(std::uint64_t bits) noexcept {
+        return std::popcount(bits);
+    }
+    [[gnu::always_inline]] static int append_positions(const char** out, const char* chunk,
+                                                       std::uint64_t bits) noexcept {
+        return write_positions(out, chunk, bits, std::popcount(bits));
+    }
+    [[gnu::always_inline]] static byte_classes classify(const char* q) noexcept {
+        return avx2::classify(q);
+    }
+    [[gnu::always_inline]] static bool mantissa_value(const char* end, int point_lane, int count,
+                                                      std::uint64_t& value) noexcept {
+        return avx2::mantissa_value(end, point_lane, count, value);
+    }
+    [[gnu::always_inline]] static scanned scan_full(const char* q, plain_number& number) noexcept {
+        return scan_masks<ops>(q, number);
+    }
+    [[gnu::always_inline]] static scanned scan_plain(const char* q, const char* end,
+                                                     plain_number& number) noexcept {
+        return avx2::scan_plain(q, end, number);
+    }
+};
 
-#include "pass_kernel.inc"
+#include "kernels/generic/pass.h"
 
 }  // namespace
+}  // namespace mean::avx2
 
-const kernel_set avx2_kernels = {"avx2", space_mask, count_newlines, sum_numbers, read_number};
+#include "kernels/x86/avx2/end.h"
+
+namespace mean {
+
+const kernel_set avx2_kernels = {"avx2",
+                                 "AVX2",
+                                 avx2::ops::space_mask,
+                                 avx2::count_newlines,
+                                 avx2::sum_numbers<avx2::ops>,
+                                 avx2::read_number<avx2::ops>};
 
 }  // namespace mean
-
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif

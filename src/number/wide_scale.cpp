@@ -19,7 +19,7 @@
 // are 0 or 1 is such a tie and rounds to even.
 // (tests/wide_scale_test.cpp compares it with strtod on printed doubles of every exponent, on
 // ties and on their neighbours.)
-#include "wide_scale.hpp"
+#include "number/wide_scale.hpp"
 
 #include <array>
 #include <bit>

@@ -7,7 +7,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "kernels.hpp"
+#include "kernels/kernels.hpp"
 
 namespace mean {
 

@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "scale.hpp"
+#include "number/scale.hpp"
 
 namespace {
 

@@ -1,29 +1,16 @@
-// The second scanner of the baseline kernel set: the text is walked by runs of digits in a
-// digit bitmap, and the digits are read eight at a time in general registers. Included by a
-// kernel file inside its target region, after digit_mask is defined:
-//   std::uint32_t digit_mask(const char* p)   bit i set when p[i] is a digit, i < 32
-
-// The value of the n (0 to 8) ASCII digits at s, read as one word with the bytes after them:
-// the eight-digits-at-once multiplications of Lemire's SWAR parsing.
-[[gnu::always_inline]] inline std::uint64_t eight_digits(const char* s, int n) noexcept {
-    std::uint64_t v;
-    std::memcpy(&v, s, sizeof v);
-    // Subtracting may borrow only upwards, from the bytes after the digits, which the shift
-    // drops; the zero bytes shifted in stand for leading zeros. Two shifts, so that n = 0 gives 0.
-    v = ((v - 0x3030303030303030) << (4 * (8 - n))) << (4 * (8 - n));
-    v = (v * 10) + (v >> 8);
-    return (((v & 0x000000FF000000FF) * 0x000F424000000064) +
-            (((v >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >>
-           32;
-}
+// The second scanner of the kernel sets with few cheap bit masks (SSE2, NEON and the portable
+// set): the text is walked by runs of digits in a digit bitmap, and the digits are read eight
+// at a time in general registers. Included by a set's file inside its target region; the set
+// gives the digit bitmap:
+//   std::uint32_t Ops::digit_mask(const char* p)   bit i set when p[i] is a digit, i < 32
 
 // The value of the `length` (0 to 19) ASCII digits at p.
 [[gnu::always_inline]] inline std::uint64_t digit_run(const char* p, int length) noexcept {
-    if (length <= 8) return eight_digits(p, length);
-    const std::uint64_t head =
-        length <= 16 ? eight_digits(p, length - 8)
-                     : eight_digits(p, length - 16) * 100000000 + eight_digits(p + length - 16, 8);
-    return head * 100000000 + eight_digits(p + length - 8, 8);
+    if (length <= 8) return leading_digits_value(p, length);
+    const std::uint64_t head = length <= 16 ? leading_digits_value(p, length - 8)
+                                            : leading_digits_value(p, length - 16) * 100000000 +
+                                                  leading_digits_value(p + length - 16, 8);
+    return head * 100000000 + leading_digits_value(p + length - 8, 8);
 }
 
 // Scans the common shapes of a decimal at q into `number`: an optional sign, digits with at
@@ -34,8 +21,9 @@
 // anything else, which the scalar scanner then decides. The text is walked by runs of digits
 // in the digit bitmap of its first 32 bytes; 32 bytes before q and 32 after it must be
 // readable.
-[[gnu::always_inline]] inline scanned scan_full(const char* q, plain_number& number) noexcept {
-    const std::uint64_t digits = digit_mask(q);  // bits 32 and up are 0
+template <class Ops>
+[[gnu::always_inline]] inline scanned scan_runs(const char* q, plain_number& number) noexcept {
+    const std::uint64_t digits = Ops::digit_mask(q);  // bits 32 and up are 0
     const bool negative = q[0] == '-';
     const int s = negative | (q[0] == '+');
     const int integer_length = std::countr_one(digits >> s);
@@ -53,7 +41,7 @@
         const int first = sign + (minus | (q[sign] == '+'));
         const int count = std::countr_one(digits >> first);
         if (count < 1 || count > 3) return scanned::none;
-        const auto e = static_cast<std::int64_t>(eight_digits(q + first, count));
+        const auto e = static_cast<std::int64_t>(leading_digits_value(q + first, count));
         exponent = (e ^ -static_cast<std::int64_t>(minus)) + minus;
         end = first + count;
     }

@@ -1,9 +1,10 @@
-// The second scanner of every kernel set: the common shapes beyond the plainest. Included by a
-// kernel file inside its target region, after defining:
-//   int bit_count(std::uint64_t bits)   the number of bits set
-//   byte_classes classify(const char* q)
+// The second scanner of the AVX2 and AVX-512 sets: the common shapes beyond the plainest, read
+// from bit masks of their bytes. Included by a set's file inside its target region (it needs
+// BMI2); the set gives:
+//   int Ops::bit_count(std::uint64_t bits)   the number of bits set
+//   byte_classes Ops::classify(const char* q)
 //        bit masks of the 32 bytes at q (bit i for q[i])
-//   bool mantissa_value(const char* end, int point_lane, int count, std::uint64_t& value)
+//   bool Ops::mantissa_value(const char* end, int point_lane, int count, std::uint64_t& value)
 //        the value of the `count` (1 to 20) digits that end at `end`, with a point among them
 //        in the bit `point_lane` of the 32 bytes before the end (bit j for the byte 32 - j
 //        before it; -1 for none); false when it does not fit 64 bits. It reads the 33 bytes
@@ -17,8 +18,9 @@
 // digit was cut, else scanned::exponent; or scanned::none for anything else, which the scalar
 // scanner then reads. The shape is read from the masks without
 // a branch; reads up to 32 bytes before q and 32 after it.
-[[gnu::always_inline]] inline scanned scan_full(const char* q, plain_number& number) noexcept {
-    const byte_classes classes = classify(q);
+template <class Ops>
+[[gnu::always_inline]] inline scanned scan_masks(const char* q, plain_number& number) noexcept {
+    const byte_classes classes = Ops::classify(q);
     // q[length] is the first byte up to ' ' (length is 32 when there is none in reach).
     const int length = std::countr_zero(classes.blanks);
     const std::uint64_t digits = classes.digits;
@@ -38,22 +40,22 @@
     const std::uint64_t from_first = mantissa_digits & -(significant & -significant);
     bool cut = false;
     int dropped_whole = 0;  // digits cut before the point, which count into the exponent
-    if (bit_count(from_first) > 19) [[unlikely]] {
+    if (Ops::bit_count(from_first) > 19) [[unlikely]] {
         kept = _pdep_u64(0x7FFFF, from_first);
         const std::uint64_t dropped = from_first & ~kept;
         cut = (dropped & significant) != 0;
-        dropped_whole = bit_count(dropped & (point != 0 ? point - 1 : ~std::uint64_t{0}));
+        dropped_whole = Ops::bit_count(dropped & (point != 0 ? point - 1 : ~std::uint64_t{0}));
     }
-    const int count = bit_count(kept);
+    const int count = Ops::bit_count(kept);
     // The digits read end at the mantissa's end, or after the last one kept.
     const int kept_end = kept == mantissa_digits ? mantissa_end : 64 - std::countl_zero(kept);
     // The digits after the point, up to that end.
     const int fraction =
-        bit_count(mantissa_digits & -(point << 1) & ((std::uint64_t{1} << kept_end) - 1));
+        Ops::bit_count(mantissa_digits & -(point << 1) & ((std::uint64_t{1} << kept_end) - 1));
     // The exponent, after the e: perhaps a sign, then 1 to 3 digits.
     const std::uint64_t exponent_part = all & ~(mantissa << 1 | 1);
     const std::uint64_t exponent_sign = (std::uint64_t{2} << mantissa_end) & signs;
-    const int exponent_digits = bit_count(exponent_part & digits);
+    const int exponent_digits = Ops::bit_count(exponent_part & digits);
     const bool has_exponent = mantissa_end != length;
     // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
     const bool exponent_ok = (!has_exponent) | ((static_cast<unsigned>(exponent_digits - 1) <= 2) &
@@ -66,15 +68,14 @@
     // (A point after the last digit kept is not among the digits read.)
     const bool point_read = point != 0 && (kept == mantissa_digits || point < kept);
     std::uint64_t value;
-    ok &= mantissa_value(q + (kept_end > 0 ? kept_end : 1), point_read ? 31 - fraction : -1, count,
-                         value);
+    ok &= Ops::mantissa_value(q + (kept_end > 0 ? kept_end : 1), point_read ? 31 - fraction : -1,
+                              count, value);
     if (!ok) return scanned::none;
 
     std::int32_t exponent = dropped_whole - fraction;
     if (has_exponent) {
         // The last four bytes, of which the last exponent_digits are the exponent's digits.
-        std::uint32_t word;
-        std::memcpy(&word, q + length - 4, sizeof word);
+        std::uint32_t word = load_le32(q + length - 4);
         const std::uint32_t keep = ~std::uint32_t{0} << (8 * (4 - exponent_digits));
         word = (word & keep) - (0x30303030 & keep);
         const auto e = static_cast<std::int32_t>((word >> 24) + 10 * ((word >> 16) & 0xFF) +

@@ -1,5 +1,7 @@
-// The vector kernels of the two passes, one set for each instruction set this build has, and
-// the choice among them, made once from the CPU's features.
+// The kernels of the two passes, one set for each instruction set this build has, and the
+// choice among them, made once from the CPU's features. Every build has the portable set;
+// an x86-64 build has SSE2, and AVX2 and AVX-512 unless it is capped below them; an arm64
+// build has NEON.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +33,8 @@ struct plain_number {
 enum class scanned : std::uint8_t { none, plain, exponent, converted };
 
 struct kernel_set {
-    const char* name;
+    const char* name;   // an identifier: portable, sse2, avx2, avx512, neon
+    const char* label;  // as `mean --version` names it: portable, baseline, AVX2, AVX-512, NEON
 
     // Bit i set when p[i] is white space (is_space), for i from 0 to 63.
     std::uint64_t (*space_mask)(const char* p) noexcept;
@@ -53,11 +56,15 @@ struct kernel_set {
     const char* (*read_number)(const char* first, const char* last, double& value) noexcept;
 };
 
+// Plain C++ on 64-bit words: runs on every CPU, of either byte order.
+extern const kernel_set portable_kernels;
 // Runs on every x86-64 CPU.
-extern const kernel_set baseline_kernels;
-// Built unless the build asks for the baseline alone; run only where the CPU has them.
+extern const kernel_set sse2_kernels;
+// Built unless the build is capped below them; run only where the CPU has them.
 extern const kernel_set avx2_kernels;
 extern const kernel_set avx512_kernels;
+// Runs on every arm64 CPU: Advanced SIMD is part of the architecture.
+extern const kernel_set neon_kernels;
 
 // Every kernel set this build has and this CPU runs, narrowest first.
 std::span<const kernel_set* const> runnable_kernels();

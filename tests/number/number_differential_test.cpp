@@ -19,9 +19,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "kernels.hpp"
-#include "number.hpp"
-#include "space.hpp"
+#include "kernels/kernels.hpp"
+#include "number/number.hpp"
+#include "number/space.hpp"
 
 namespace {
 

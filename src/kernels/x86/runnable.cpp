@@ -1,19 +1,13 @@
-#include "kernels.hpp"
-
+// The kernel sets of an x86-64 CPU: SSE2 on every one, then AVX2 and AVX-512 where the build
+// has them and the CPU and the operating system support them.
 #include <cpuid.h>
 
-#include <array>
+#include "kernels/runnable.hpp"
 
 namespace mean {
-
 namespace {
 
-struct runnable {
-    std::array<const kernel_set*, 3> sets{};
-    std::size_t count = 0;
-};
-
-#if MEAN_WIDE_PATHS
+#if MEAN_HAVE_AVX2
 // LZCNT, from CPUID leaf 0x80000001 (ECX bit 5), which not every compiler's
 // __builtin_cpu_supports knows by name.
 bool has_lzcnt() noexcept {
@@ -25,41 +19,26 @@ bool has_lzcnt() noexcept {
 }
 #endif
 
-runnable find_runnable() noexcept {
-    runnable found;
-    found.sets[found.count++] = &baseline_kernels;
-#if MEAN_WIDE_PATHS
+}  // namespace
+
+void add_runnable_kernels(kernel_list& list) noexcept {
+    list.add(sse2_kernels);
+#if MEAN_HAVE_AVX2
     __builtin_cpu_init();
     // The CPU's features as the C runtime reads them, the operating system's support for the
     // wider registers included.
     const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
                       __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") &&
                       has_lzcnt();
-    if (avx2) found.sets[found.count++] = &avx2_kernels;
+    if (avx2) list.add(avx2_kernels);
+#if MEAN_HAVE_AVX512
     if (avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
         __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2")) {
-        found.sets[found.count++] = &avx512_kernels;
+        list.add(avx512_kernels);
     }
 #endif
-    return found;
-}
-
-const runnable& runnable_sets() noexcept {
-    static const runnable found = find_runnable();
-    return found;
-}
-
-}  // namespace
-
-std::span<const kernel_set* const> runnable_kernels() {
-    const runnable& found = runnable_sets();
-    return {found.sets.data(), found.count};
-}
-
-const kernel_set& chosen_kernels() {
-    const runnable& found = runnable_sets();
-    return *found.sets[found.count - 1];
+#endif
 }
 
 }  // namespace mean

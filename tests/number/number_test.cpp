@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "number.hpp"
+#include "number/number.hpp"
 
 namespace {
 

@@ -1,0 +1,383 @@
+// The mean pass's inner loop, written once for every kernel set. A set's file includes it
+// inside its own namespace and target region, after the includes it needs (it has none of its
+// own, so that nothing of the standard library is compiled for a wider target), and fills a
+// kernel_set with sum_numbers<Ops> and read_number<Ops>, Ops being the type of its operations.
+// What Ops must give, and what it may, is the concepts below: the pass takes an optional way
+// of reading only where the set has it.
+
+// The operations every set gives, as static functions of Ops:
+//   space_mask(p)              bit i set when p[i] is white space, for i from 0 to 63
+//   bit_count(bits)            the number of bits set
+//   append_positions(out, chunk, bits)
+//        writes chunk + i for each bit i set in `bits` to out, in order, and returns how many;
+//        `out` has room for 64 more than are set
+//   scan_full(q, number)       the set's scanner of the common shapes of a decimal: fills
+//        `number` and says what it read, or returns scanned::none and leaves the text to the
+//        scalar scanner
+//   scan_plain(q, end, number) the same for the plainest of those shapes, given the number's
+//        end, its first white space; faster for them where it differs
+// Both scanners may read 32 bytes before q and 64 after it.
+template <class Ops>
+concept kernel_operations = requires(const char* p, const char** out, std::uint64_t bits,
+                                     plain_number& number) {
+    { Ops::space_mask(p) } -> std::same_as<std::uint64_t>;
+    { Ops::bit_count(bits) } -> std::same_as<int>;
+    { Ops::append_positions(out, p, bits) } -> std::same_as<int>;
+    { Ops::scan_full(p, number) } -> std::same_as<scanned>;
+    { Ops::scan_plain(p, p, number) } -> std::same_as<scanned>;
+};
+
+// A set that reads short numbers eight at a time: Ops::read_eight<exponents>(at, ends, values)
+// reads the eight numbers [at[i], ends[i]) into values[i] where it can, all at once, and
+// returns a bit i for each it read and a bit 8 + i for each of those with an exponent; with
+// `exponents`, numbers with exponents are read too. It may read 16 bytes before each end.
+template <class Ops>
+concept reads_groups = requires(const char* const* at, double* values) {
+    { Ops::template read_eight<false>(at, at, values) } -> std::same_as<unsigned>;
+    { Ops::template read_eight<true>(at, at, values) } -> std::same_as<unsigned>;
+};
+
+// A set that scans plain numbers several at a time:
+// Ops::scan_plain_pairs<pairs>(index, at, ends, numbers, shapes, values) is scan_plain for the
+// numbers index[0] to index[2 × pairs - 1] of at and ends, pairs being 2 or 4, into numbers
+// and shapes, and, where it converts them too, into values as scanned::converted; it returns
+// how many it read.
+template <class Ops>
+concept scans_pairs = requires(const int* index, const char* const* at, plain_number* numbers,
+                               scanned* shapes, double* values) {
+    {
+        Ops::template scan_plain_pairs<2>(index, at, at, numbers, shapes, values)
+        } -> std::same_as<int>;
+    {
+        Ops::template scan_plain_pairs<4>(index, at, at, numbers, shapes, values)
+        } -> std::same_as<int>;
+};
+
+// The slow way for a number that scan_full leaves: the scalar scanner, then the general
+// conversion. Returns the number's end, or q when the text is refused. Kept out of the pass's
+// loop, so that the loop stays small.
+[[gnu::noinline]] inline const char* read_scalar(const char* q, const char* whole,
+                                                 double& value) noexcept {
+    const number_text number = scan_number(q, whole);
+    if (number.kind == number_kind::none ||
+        static_cast<std::size_t>(number.end - q) > max_number_length) {
+        return q;
+    }
+    value = to_double(number, q);
+    return number.end;
+}
+
+// The words of the grammar, inf, infinity and nan in any case with an optional sign, as the
+// text [q, end) and into `value` as the scalar reader reads them; false for any other text.
+// Data with words among its numbers leaves them to this, not to the scalar reader.
+[[gnu::always_inline]] inline bool read_word(const char* q, const char* end,
+                                             double& value) noexcept {
+    const char* const word = q + (q[0] == '-' || q[0] == '+');
+    const auto matches = [&](const char* lower_case, std::ptrdiff_t length) {
+        if (end - word != length) return false;
+        for (std::ptrdiff_t i = 0; i < length; ++i) {
+            if ((word[i] | 0x20) != lower_case[i]) return false;
+        }
+        return true;
+    };
+    const bool inf = matches("inf", 3) || matches("infinity", 8);
+    if (!inf && !matches("nan", 3)) return false;
+    const number_text number{end,         0,     0,
+                             q[0] == '-', false, inf ? number_kind::infinity : number_kind::nan};
+    value = to_double(number, q);
+    return true;
+}
+
+// The end of the number at q, which a vector scanner has read: its first white space.
+inline const char* end_of(const char* q) noexcept {
+    while (!is_space(*q))
+        ++q;
+    return q;
+}
+
+// The double of a number that a vector scanner read, [q, end), beyond what one IEEE operation
+// or the exact scaling does: the general conversion.
+[[gnu::noinline]] inline double convert_wide(const plain_number& plain, const char* q,
+                                             const char* end) noexcept {
+    number_text number;
+    number.end = end;
+    number.digits = plain.digits;
+    number.exponent = plain.exponent;
+    number.negative = plain.negative;
+    number.truncated = plain.truncated;
+    number.kind = number_kind::decimal;
+    return to_double(number, q);
+}
+
+// The double of a number that a vector scanner read, [q, end).
+[[gnu::always_inline]] inline double convert_plain(const plain_number& number, const char* q,
+                                                   const char* end) noexcept {
+    if ((!number.truncated) & (static_cast<std::uint32_t>(number.exponent + 22) <= 44)) [[likely]] {
+        // Zero needs no case of its own: 0 × 10^e is 0, with the sign.
+        return with_sign(scale(number.digits, number.exponent), number.negative);
+    }
+    return convert_wide(number, q, end);
+}
+
+// The number [q, end) that scan_plain left: scan_full, or else read_scalar. Returns the
+// number's end, or q when the text is refused; `full_read` says whether scan_full read it.
+template <class Ops>
+[[gnu::noinline]] const char* read_other(const char* q, const char* end, const char* whole,
+                                         double& value, bool& full_read) noexcept {
+    plain_number number;
+    full_read = Ops::scan_full(q, number) != scanned::none;
+    if (full_read) {
+        value = convert_plain(number, q, end);
+        return end;
+    }
+    return read_scalar(q, whole, value);
+}
+
+// Numbers are read in batches, one stage at a time over the batch: find the starts, read in
+// groups, scan the texts, convert, add. Each stage is a short loop whose steps do not wait on
+// each other, so the processor overlaps many numbers, and a branch that goes the other way for
+// one number does not throw away the work of the others.
+constexpr int batch_size = 64;
+
+// What the stages of one batch hand on: for number i, its text [at[i], ends[i]), its record
+// and what the scanner made of it, and its value. Room for a chunk's worth beyond the batch.
+struct batch {
+    static constexpr int room = batch_size + 80;
+    const char* at[room];
+    const char* ends[room];
+    plain_number numbers[room];
+    scanned shapes[room];
+    double values[room];
+    std::uint8_t ready[room / 8];  // bit i % 8 of ready[i / 8]: number i read in a group
+    int rest[room];                // the numbers the groups left, in order
+};
+
+// Which readers the pass takes for a batch, and the one rule by which it changes them.
+//
+// `exponents`: scan_plain reads the numbers while they are plain, scan_full from a batch in
+// which more numbers, and more than an eighth, suited it better, and back again alike. So data
+// of either kind is scanned once, by the scanner made for it, and data of both, or with words
+// among it, does not make the pass change its mind at every batch. Of the numbers of a batch,
+// `suited` counts those that only the readers of its mode read well, and `other` those that
+// suit the other mode better: in the plain mode, those only scan_full read; in the mode for
+// exponents, those scan_full read as plain, which scan_plain reads too (it takes no '+'). A
+// short plain number that a group reader reads is read alike in either, and counts for
+// neither.
+//
+// `groups`, for the sets that read groups: whether the batch is read eight at a time first,
+// while half of the numbers of a batch were read so or, when it was not, were short.
+struct reading_mode {
+    bool exponents = false;
+    bool groups = false;
+    int suited = 0;
+    int other = 0;
+
+    void end_batch(int found) noexcept {
+        if (other > found / 8 && other > suited) exponents = !exponents;
+        suited = 0;
+        other = 0;
+    }
+};
+
+// Finds where numbers start and end, 64 bytes at a time, from the white-space bitmap: they
+// start where white space ends and end where it starts again. The last number found may end
+// in a chunk not yet read: its start waits for the next batch.
+struct number_finder {
+    const char* chunk;
+    const char* whole;
+    std::uint64_t space_before = 1;  // the first byte starts a number, if anything
+    int started = 0;                 // starts in `at`, one more than the ends when one waits
+
+    // Lists the next batch's numbers in at and ends; returns how many ended.
+    template <class Ops>
+    [[gnu::always_inline]] int find(const char** at, const char** ends) noexcept {
+        int found = 0;
+        for (; found < batch_size && chunk < whole; chunk += 64) {
+            const auto left = static_cast<std::size_t>(whole - chunk);
+            std::uint64_t spaces = Ops::space_mask(chunk);
+            if (left < 64) spaces |= ~std::uint64_t{0} << left;
+            const std::uint64_t after_space = (spaces << 1) | space_before;
+            started += Ops::append_positions(at + started, chunk, ~spaces & after_space);
+            found += Ops::append_positions(ends + found, chunk, spaces & ~after_space);
+            space_before = spaces >> 63;
+        }
+        // A number that runs up to `whole` at the end of a chunk ends there.
+        if (chunk >= whole && started > found) ends[found++] = whole;
+        return found;
+    }
+
+    // After `used` numbers are read, the start of a number not yet ended moves to the front.
+    void keep_waiting(const char** at, int used) noexcept {
+        for (int i = used; i < started; ++i)
+            at[i - used] = at[i];
+        started -= used;
+    }
+};
+
+// Reads the first `found` numbers of the batch eight at a time where the group reader can, and
+// lists those it left in b.rest; returns how many it left.
+template <class Ops>
+[[gnu::always_inline]] inline int read_in_groups(batch& b, int found, reading_mode& mode) noexcept {
+    int grouped = 0;
+    int read = 0;
+    for (; grouped + 8 <= found; grouped += 8) {
+        const unsigned group = mode.exponents
+                                   ? Ops::template read_eight<true>(
+                                         b.at + grouped, b.ends + grouped, b.values + grouped)
+                                   : Ops::template read_eight<false>(
+                                         b.at + grouped, b.ends + grouped, b.values + grouped);
+        b.ready[grouped / 8] = static_cast<std::uint8_t>(group);
+        read += Ops::bit_count(group & 0xFF);
+        // The group readers of both modes read short plain numbers alike.
+        mode.suited += mode.exponents ? Ops::bit_count(group >> 8) : 0;
+    }
+    // The others, from the bits of the groups' numbers not read.
+    int left = 0;
+    for (int g = 0; g < grouped; g += 8) {
+        for (unsigned others = ~b.ready[g / 8] & 0xFFu; others != 0; others &= others - 1)
+            b.rest[left++] = g + std::countr_zero(others);
+    }
+    for (int i = grouped; i < found; ++i)
+        b.rest[left++] = i;
+    mode.groups = 2 * read >= grouped;
+    return left;
+}
+
+// Scans the `left` numbers index(0) to index(left - 1) with the scanners of the mode, in pairs
+// where the set can, else one at a time, counting the mode's votes.
+template <class Ops, class Index>
+[[gnu::always_inline]] inline void scan_numbers(batch& b, Index index, int left,
+                                                reading_mode& mode) noexcept {
+    if (mode.exponents) {
+        for (int j = 0; j < left; ++j) {
+            const int i = index(j);
+            b.shapes[i] = Ops::scan_full(b.at[i], b.numbers[i]);
+            const bool plain = (b.shapes[i] == scanned::plain) & (b.at[i][0] != '+');
+            mode.other += plain;
+            mode.suited += (b.shapes[i] != scanned::none) & !plain;
+        }
+        return;
+    }
+    int j = 0;
+    if constexpr (scans_pairs<Ops>) {
+        int several[8];
+        for (; j + 8 <= left; j += 8) {
+            for (int n = 0; n < 8; ++n)
+                several[n] = index(j + n);
+            mode.suited += Ops::template scan_plain_pairs<4>(several, b.at, b.ends, b.numbers,
+                                                             b.shapes, b.values);
+        }
+        if (j + 4 <= left) {
+            for (int n = 0; n < 4; ++n)
+                several[n] = index(j + n);
+            mode.suited += Ops::template scan_plain_pairs<2>(several, b.at, b.ends, b.numbers,
+                                                             b.shapes, b.values);
+            j += 4;
+        }
+    }
+    for (; j < left; ++j) {
+        const int i = index(j);
+        b.shapes[i] = Ops::scan_plain(b.at[i], b.ends[i], b.numbers[i]);
+        mode.suited += b.shapes[i] == scanned::plain;
+    }
+}
+
+// Converts the numbers that scan_numbers scanned, and reads those it left by the slow ways.
+// Returns the first refused, or -1.
+template <class Ops, class Index>
+[[gnu::always_inline]] inline int convert_numbers(batch& b, Index index, int left,
+                                                  reading_mode& mode, const char* whole) noexcept {
+    for (int j = 0; j < left; ++j) {
+        const int i = index(j);
+        if (b.shapes[i] == scanned::converted) continue;
+        if (b.shapes[i] == scanned::plain) [[likely]] {
+            // No exponent and at most 20 digits after the point: a division, or the exact
+            // scaling.
+            b.values[i] = with_sign(scale_down(b.numbers[i].digits, -b.numbers[i].exponent),
+                                    b.numbers[i].negative);
+        } else if (b.shapes[i] != scanned::none) {
+            b.values[i] = convert_plain(b.numbers[i], b.at[i], b.ends[i]);
+        } else if (read_word(b.at[i], b.ends[i], b.values[i])) {
+            continue;
+        } else {
+            // scan_full has had the number in the mode for exponents.
+            bool full_read = false;
+            const char* const end =
+                mode.exponents ? read_scalar(b.at[i], whole, b.values[i])
+                               : read_other<Ops>(b.at[i], b.ends[i], whole, b.values[i], full_read);
+            if (end == b.at[i]) return i;
+            mode.other += full_read;
+        }
+    }
+    return -1;
+}
+
+// The numbers of the batch not read in groups: scanned, then converted.
+template <class Ops, class Index>
+[[gnu::always_inline]] inline int read_singly(batch& b, Index index, int left, reading_mode& mode,
+                                              const char* whole) noexcept {
+    scan_numbers<Ops>(b, index, left, mode);
+    return convert_numbers<Ops>(b, index, left, mode, whole);
+}
+
+// The values added to the total in file order, one rounding each.
+[[gnu::always_inline]] inline double add_values(const double* values, int count,
+                                                double total) noexcept {
+    for (int i = 0; i < count; ++i)
+        total = values[i] + total;
+    return total;
+}
+
+// Reads, in order, the numbers that start in [first, whole), as kernel_set::sum_numbers says.
+template <kernel_operations Ops>
+block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
+                      double total) noexcept {
+    batch b;
+    number_finder finder{first, whole};
+    reading_mode mode;
+    mode.groups = reads_groups<Ops>;
+    std::int32_t count = 0;
+    const auto in_order = [](int j) { return j; };
+    while (count < wanted) {
+        int found = finder.find<Ops>(b.at, b.ends);
+        if (found == 0) break;
+        if (found > wanted - count) found = static_cast<int>(wanted - count);
+        int refused;
+        if constexpr (reads_groups<Ops>) {
+            if (mode.groups) {
+                // Eight at a time first, while the numbers are short.
+                const int left = read_in_groups<Ops>(b, found, mode);
+                refused = read_singly<Ops>(
+                    b, [&b](int j) { return b.rest[j]; }, left, mode, whole);
+            } else {
+                refused = read_singly<Ops>(b, in_order, found, mode, whole);
+                int short_numbers = 0;
+                for (int i = 0; i < found; ++i)
+                    short_numbers += b.ends[i] - b.at[i] <= 16;
+                mode.groups = 2 * short_numbers >= found;
+            }
+        } else {
+            refused = read_singly<Ops>(b, in_order, found, mode, whole);
+        }
+        mode.end_batch(found);
+        if (refused >= 0)
+            return {add_values(b.values, refused, total), count + refused, b.at[refused]};
+        total = add_values(b.values, found, total);
+        count += found;
+        finder.keep_waiting(b.at, found);
+    }
+    return {total, count, nullptr};
+}
+
+// The number at `first` as the mean pass reads it, as kernel_set::read_number says.
+template <kernel_operations Ops>
+const char* read_number(const char* first, const char* last, double& value) noexcept {
+    plain_number number;
+    const char* const end = end_of(first);
+    if (Ops::scan_plain(first, end, number) != scanned::none) {
+        value = convert_plain(number, first, end);
+        return end;
+    }
+    bool full_read;
+    return read_other<Ops>(first, end, last, value, full_read);
+}

@@ -1,0 +1,25 @@
+// Bitmaps of positions into lists of them, with the bit operations of every CPU. Included by a
+// set's file inside its target region.
+
+// Writes chunk + i for each bit i set in `bits` to out, in order, and returns `count`, the
+// number of bits set. Eight positions are written at a time whether or not there are so many
+// bits (simdjson's way of turning a bitmap into indexes), so that no branch depends on each
+// number; `out` has room for 64 more than are set.
+[[gnu::always_inline]] inline int write_positions(const char** out, const char* chunk,
+                                                  std::uint64_t bits, int count) noexcept {
+    for (int i = 0; i < 8; ++i) {
+        out[i] = chunk + std::countr_zero(bits);
+        bits &= bits - 1;
+    }
+    if (count > 8) {
+        for (int i = 8; i < 16; ++i) {
+            out[i] = chunk + std::countr_zero(bits);
+            bits &= bits - 1;
+        }
+        for (int i = 16; bits != 0; ++i) {
+            out[i] = chunk + std::countr_zero(bits);
+            bits &= bits - 1;
+        }
+    }
+    return count;
+}

@@ -1,0 +1,196 @@
+// The AVX-512 set's group reader: short numbers eight at a time. Included by its file inside
+// its target region, after lanes.h.
+
+// Short numbers are read four to a vector, one in each 128-bit lane, and eight at a time: the
+// bytes of a number of up to 16 end in the last byte of its lane, so that its digits' places
+// are the lanes' places, and every step below is taken for all of them at once. The shape read
+// is scan_plain's (an optional '-', digits, at most one point), with a leading '+' too, in 16
+// bytes; where the data has exponents, also an exponent of 1 to 3 digits with an optional
+// sign, as %e writes them.
+
+// What four numbers' lanes hold after the reading.
+struct four_numbers {
+    __m512i digits;    // in each lane's low 64 bits: the digits as an integer, times 10 when
+                       // there is a point
+    __m512i exponent;  // in each lane's low 64 bits: the power of ten t, the number being
+                       // digits × 10^t
+    unsigned ok;       // bit i: the number in lane i has the shape
+    unsigned negative;
+    unsigned with_exponent;
+    unsigned nan = 0;       // where the data has exponents: bit i, lane i holds nan, and
+    unsigned infinity = 0;  // inf or infinity, in any case and with an optional sign
+};
+
+// The numbers [at[i], ends[i]) for i from 0 to 3.
+template <bool exponents>
+[[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
+                                                     const char* const* ends) noexcept {
+    const auto last16 = [](const char* end) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+    };
+    __m512i x = _mm512_zextsi128_si512(last16(ends[0]));
+    x = _mm512_inserti32x4(x, last16(ends[1]), 1);
+    x = _mm512_inserti32x4(x, last16(ends[2]), 2);
+    x = _mm512_inserti32x4(x, last16(ends[3]), 3);
+    const __m256i lengths =
+        _mm256_sub_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ends)),
+                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)));
+    const unsigned fit = _mm256_cmple_epu64_mask(lengths, _mm256_set1_epi64x(16));
+    // Each number's length (its low byte, which is all of it when it fits) in every byte of its
+    // lane; the number's own bytes are the lanes' last `length`.
+    const __m512i lane_lengths =
+        _mm512_shuffle_epi8(_mm512_maskz_permutexvar_epi64(
+                                0xFF, _mm512_set_epi64(3, 3, 2, 2, 1, 1, 0, 0),
+                                _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(), lengths, 0)),
+                            _mm512_setzero_si512());
+    const __m512i places = _mm512_set4_epi32(0x0F0E0D0C, 0x0B0A0908, 0x07060504, 0x03020100);
+    const std::uint64_t own =
+        _mm512_cmpgt_epu8_mask(_mm512_add_epi8(lane_lengths, places), _mm512_set1_epi8(15));
+    const std::uint64_t digits =
+        own &
+        _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
+    const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
+    const std::uint64_t minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
+    const std::uint64_t signs = minus | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+'));
+    const std::uint64_t first = own & ~((own << 1) & ~first_bits<16>);
+    // The mantissa is the number up to its e, if any; what follows the e is its exponent.
+    std::uint64_t mantissa = own;
+    std::uint64_t bad = 0;
+    std::uint64_t es = 0;
+    std::uint64_t from_e = 0;
+    std::uint64_t exponent_digits = 0;
+    std::uint64_t exponent_sign = 0;
+    if constexpr (exponents) {
+        es = own & _mm512_cmpeq_epi8_mask(_mm512_or_si512(x, _mm512_set1_epi8(0x20)),
+                                          _mm512_set1_epi8('e'));
+        from_e = from_first_set<16>(es);
+        mantissa = own & ~from_e;
+        exponent_sign = (es << 1) & ~first_bits<16> & signs;
+        const std::uint64_t body = from_e & ~es;
+        exponent_digits = body & digits;
+        // Refused here: a second e; after the e, anything but a sign first and digits; more
+        // than 3 digits; none.
+        bad = (es & (from_e << 1) & ~first_bits<16>) | (body & ~(exponent_digits | exponent_sign)) |
+              (exponent_digits & ~(first_bits<16> * 0xE000)) |
+              (lanes_with_any<16>(es) & ~lanes_with_any<16>(exponent_digits));
+    }
+    const std::uint64_t sign = first & signs;
+    const std::uint64_t mantissa_digits = mantissa & digits;
+    const std::uint64_t mantissa_points = mantissa & points;
+    const std::uint64_t spread_point = from_first_set<16>(mantissa_points);
+    // Refused here: in the mantissa, a byte that is not a digit, the point or a leading sign; a
+    // second point; a point first in the lane (16 bytes with a point first would need 10^16);
+    // no digit at all.
+    bad |= (mantissa & ~(mantissa_digits | mantissa_points | sign)) |
+           (mantissa_points & (spread_point << 1) & ~first_bits<16>) |
+           (mantissa_points & first_bits<16>);
+    const std::uint64_t from_point = spread_point & mantissa;
+    // From the point on, each byte of the mantissa takes the digit after it: the point is
+    // squeezed out and a 0 comes in last, so the mantissa's value is ten times its digits',
+    // and the power of ten to divide by is the count of bytes from the point on, one more than
+    // the digits after the point.
+    __m512i values = _mm512_maskz_sub_epi8(mantissa_digits, x, _mm512_set1_epi8('0'));
+    values = _mm512_mask_blend_epi8(from_point, values, _mm512_bsrli_epi128(values, 1));
+    __m512i exponent = _mm512_sub_epi64(_mm512_setzero_si512(), lane_counts(from_point));
+    if constexpr (exponents) {
+        // The mantissa moved to the end of its lane, past the exponent's bytes.
+        const __m512i shift = _mm512_shuffle_epi8(lane_counts(from_e), _mm512_setzero_si512());
+        values = _mm512_shuffle_epi8(values, _mm512_sub_epi8(places, shift));
+        // The exponent's digits are the lane's last three at most: 100, 10 and 1 times each.
+        const __m512i exponent_values =
+            _mm512_maskz_sub_epi8(exponent_digits, x, _mm512_set1_epi8('0'));
+        const __m512i weighted = _mm512_madd_epi16(
+            _mm512_maddubs_epi16(exponent_values, _mm512_set4_epi32(0x010A6400, 0, 0, 0)),
+            _mm512_set1_epi16(1));
+        const __m512i magnitude = _mm512_maskz_shuffle_epi32(0x1111, weighted, _MM_PERM_DDDD);
+        const auto negative_exponent = static_cast<__mmask8>(
+            _pdep_u32(lane_bits<16>(lanes_with_any<16>(exponent_sign & minus)), 0x55));
+        exponent = _mm512_add_epi64(
+            exponent,
+            _mm512_mask_sub_epi64(magnitude, negative_exponent, _mm512_setzero_si512(), magnitude));
+    }
+    // Summed in pairs, fours and eights as eight_digit_groups does, then the two eights of
+    // each lane joined.
+    const __m512i pairs = _mm512_maddubs_epi16(values, _mm512_set1_epi16(0x010A));
+    const __m512i fours = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00010064));
+    const __m512i eights =
+        _mm512_madd_epi16(_mm512_packus_epi32(fours, fours), _mm512_set1_epi32(0x00012710));
+    const __m512i joined =
+        _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
+                         _mm512_maskz_srli_epi64(0xFF, eights, 32));
+    four_numbers four{
+        joined, exponent,
+        lane_bits<16>(lanes_with_any<16>(mantissa_digits) & ~lanes_with_any<16>(bad)) & fit,
+        lane_bits<16>(lanes_with_any<16>(sign & minus)), lane_bits<16>(lanes_with_any<16>(es))};
+    if constexpr (exponents) {
+        // The words, in the lanes' last 3 or 8 bytes, with a sign before or nothing; each has
+        // an n, which numbers have not.
+        const __m512i lowered = _mm512_or_si512(x, _mm512_set1_epi8(0x20));
+        if ((own & _mm512_cmpeq_epi8_mask(lowered, _mm512_set1_epi8('n'))) != 0) [[unlikely]] {
+            const auto word = [&](__m512i pattern, std::uint64_t bytes) {
+                const std::uint64_t matched = _mm512_cmpeq_epi8_mask(lowered, pattern);
+                return lane_bits<16>(~lanes_with_any<16>((bytes & ~(matched & own)) |
+                                                         (own & ~bytes & ~sign))) &
+                       fit;
+            };
+            constexpr std::uint64_t three = first_bits<16> * 0xE000;
+            four.nan = word(_mm512_set4_epi32(0x6E616E00, 0, 0, 0), three);        // "nan"
+            four.infinity = word(_mm512_set4_epi32(0x666E6900, 0, 0, 0), three) |  // "inf"
+                            word(_mm512_set4_epi32(0x7974696E, 0x69666E69, 0, 0),
+                                 first_bits<16> * 0xFF00);  // "infinity"
+        }
+    }
+    return four;
+}
+
+// Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
+// returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
+// the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
+// the words too.
+//
+// Exact: the digits v, times 10^t, are read as v × 10^t or v / 10^-t, with |t| <= 22.
+//  - With no exponent, v is below 10^16 < 2^54. Without a point, t = 0 and v × 1 is v rounded
+//    once to the nearest double. With one, v is ten times the digits, an even integer, and
+//    every even integer below 2^54 is a double.
+//  - With an exponent, the mantissa has at most 14 bytes, so v < 10^14 is a double.
+// 10^|t| is a double too, so the product or quotient is one IEEE operation, rounded once to
+// nearest: the double nearest to the number, which the scalar reader gives too.
+template <bool exponents>
+[[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
+                                                  double* values) noexcept {
+    const four_numbers low = read_four<exponents>(at, ends);
+    const four_numbers high = read_four<exponents>(at + 4, ends + 4);
+    const __m512i pick = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+    const __m512d digits =
+        _mm512_cvtepu64_pd(_mm512_permutex2var_epi64(low.digits, pick, high.digits));
+    const __m512i exponent = _mm512_permutex2var_epi64(low.exponent, pick, high.exponent);
+    const __m512i magnitude = _mm512_maskz_abs_epi64(0xFF, exponent);
+    __m512d powers = _mm512_permutex2var_pd(_mm512_loadu_pd(exact_powers_of_ten), magnitude,
+                                            _mm512_loadu_pd(exact_powers_of_ten + 8));
+    __m512d scaled;
+    unsigned ok = low.ok | high.ok << 4;
+    if constexpr (exponents) {
+        powers = _mm512_mask_permutexvar_pd(
+            powers, _mm512_cmpge_epu64_mask(magnitude, _mm512_set1_epi64(16)), magnitude,
+            _mm512_maskz_loadu_pd(0x7F, exact_powers_of_ten + 16));
+        scaled = _mm512_mask_mul_pd(_mm512_div_pd(digits, powers),
+                                    _mm512_cmpgt_epi64_mask(exponent, _mm512_setzero_si512()),
+                                    digits, powers);
+        ok &= _mm512_cmple_epu64_mask(magnitude, _mm512_set1_epi64(22));
+        // The words, as the scalar reader gives them: the quiet NaN and infinity, signed.
+        const unsigned nan = low.nan | high.nan << 4;
+        const unsigned infinity = low.infinity | high.infinity << 4;
+        scaled = _mm512_mask_mov_pd(scaled, nan,
+                                    _mm512_set1_pd(std::numeric_limits<double>::quiet_NaN()));
+        scaled = _mm512_mask_mov_pd(scaled, infinity,
+                                    _mm512_set1_pd(std::numeric_limits<double>::infinity()));
+        ok |= nan | infinity;
+    } else {
+        scaled = _mm512_div_pd(digits, powers);
+    }
+    const __m512i signed_values =
+        _mm512_mask_or_epi64(_mm512_castpd_si512(scaled), low.negative | high.negative << 4,
+                             _mm512_castpd_si512(scaled), _mm512_set1_epi64(INT64_MIN));
+    _mm512_storeu_si512(values, signed_values);
+    return ok | ((low.with_exponent | high.with_exponent << 4) & ok) << 8;
+}

@@ -1,0 +1,199 @@
+// The kernels for CPUs with AVX-512 F, BW, DQ, VL, VBMI and VBMI2 (and AVX2, BMI, BMI2, LZCNT
+// and POPCNT): 64 bytes to a vector, comparisons straight into bit masks, bytes masked and
+// compressed by them. Chosen at run time; nothing here runs on a CPU without them. This file
+// holds the set's primitives; lanes.h, group_reader.h, divide_exactly.h and pairs_scanner.h
+// its readers of several numbers at once.
+#include <immintrin.h>
+
+#include <bit>
+#include <concepts>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "kernels/generic/plain_shape.h"
+#include "kernels/kernels.hpp"
+#include "number/number.hpp"
+#include "number/scale.hpp"
+#include "number/space.hpp"
+#include "number/swar.hpp"
+
+#include "kernels/x86/avx512/begin.h"
+
+namespace mean::avx512 {
+namespace {
+
+#include "kernels/x86/digit_groups.h"
+
+// Bit i set when p[i] is white space, for i from 0 to 63.
+[[gnu::always_inline]] inline std::uint64_t space_mask(const char* p) noexcept {
+    const __m512i x = _mm512_loadu_si512(p);
+    // Tab to carriage return are 9 to 13: x - 9 is at most 4 as an unsigned byte.
+    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8(9)), _mm512_set1_epi8(4)) |
+           _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8(' '));
+}
+
+std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
+    std::uint64_t count = 0;
+    const __m512i newline = _mm512_set1_epi8('\n');
+    for (; size >= 128; size -= 128, data += 128) {
+        count += static_cast<std::uint64_t>(
+            std::popcount(_mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data), newline)) +
+            std::popcount(_mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data + 64), newline)));
+    }
+    for (; size != 0; --size, ++data)
+        count += *data == '\n';
+    return count;
+}
+
+// The value of the `count` digits that end at `end`, the point in `point_lane`, as
+// scan_masks.h has it: the lanes above the point are taken from 32 bytes before the end, the
+// others from one byte further on, which squeezes the point out.
+[[gnu::always_inline]] inline bool mantissa_value(const char* end, int point_lane, int count,
+                                                  std::uint64_t& value) noexcept {
+    const __m256i values = _mm256_maskz_sub_epi8(
+        static_cast<__mmask32>(~std::uint64_t{0} << ((32 - count) & 63)),
+        _mm256_mask_blend_epi8(static_cast<__mmask32>(~std::uint64_t{0} << ((point_lane + 1) & 63)),
+                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33)),
+                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32))),
+        _mm256_set1_epi8('0'));
+    std::uint64_t front;
+    std::uint64_t back;
+    eight_digit_groups(values, front, back);
+    return join_groups(front, back, count, value);
+}
+
+// Writes chunk + i for each bit i set in `bits` to out, in order, and returns how many: the
+// set bits' places are compressed out of a vector of 0 to 63, then widened to 64 bits and
+// added to `chunk` sixteen at a time, sixteen whether or not there are so many; `out` has room
+// for 64 more than are set.
+[[gnu::always_inline]] inline int append_positions(const char** out, const char* chunk,
+                                                   std::uint64_t bits) noexcept {
+    const __m512i places = _mm512_set_epi8(
+        63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41,
+        40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18,
+        17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    const __m512i set = _mm512_maskz_compress_epi8(bits, places);
+    const __m512i base = _mm512_set1_epi64(reinterpret_cast<long long>(chunk));
+    // (The masked forms: GCC 12's plain ones read an undefined vector and warn of it.)
+    const auto write = [&](int i, __m128i places16) {
+        _mm512_storeu_si512(out + i,
+                            _mm512_add_epi64(_mm512_maskz_cvtepu8_epi64(0xFF, places16), base));
+        _mm512_storeu_si512(
+            out + i + 8,
+            _mm512_add_epi64(_mm512_maskz_cvtepu8_epi64(0xFF, _mm_srli_si128(places16, 8)), base));
+    };
+    const int count = std::popcount(bits);
+    write(0, _mm512_maskz_extracti32x4_epi32(0xF, set, 0));
+    if (count > 16) {
+        write(16, _mm512_maskz_extracti32x4_epi32(0xF, set, 1));
+        if (count > 32) {
+            write(32, _mm512_maskz_extracti32x4_epi32(0xF, set, 2));
+            write(48, _mm512_maskz_extracti32x4_epi32(0xF, set, 3));
+        }
+    }
+    return count;
+}
+
+// Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
+// follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
+// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
+// scanned::none for anything else, which scan_full then reads.
+//
+// The 32 bytes before the end are classified into bit masks, bit j for the byte 32 - j before
+// the end, so that the number's own bytes are the top `length` bits: every one of them but a
+// leading '-' is a digit but one, which is a point, and the fraction's length is the count of
+// lanes above that point. Reads up to 33 bytes before the end.
+[[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
+                                                 plain_number& number) noexcept {
+    const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
+    const plain_shape shape = plain_shape_of(
+        static_cast<std::uint64_t>(end - q),
+        _mm256_cmple_epu8_mask(_mm256_sub_epi8(right, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)),
+        _mm256_cmpeq_epi8_mask(right, _mm256_set1_epi8('.')), q[0] == '-');
+    std::uint64_t value;
+    const bool read = mantissa_value(end, shape.point_lane, shape.count, value);
+    if (!(shape.ok & read)) return scanned::none;
+    return plain_number_of(shape, value, number);
+}
+
+// Bit masks of the 32 bytes at q, as scan_masks.h reads them.
+[[gnu::always_inline]] inline byte_classes classify(const char* q) noexcept {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+    return {
+        _mm256_cmple_epu8_mask(x, _mm256_set1_epi8(' ')),
+        _mm256_cmple_epu8_mask(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)),
+        _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('.')),
+        _mm256_cmpeq_epi8_mask(_mm256_or_si256(x, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('e')),
+        _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('+')) |
+            _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('-')),
+        _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('0'))};
+}
+
+#include "kernels/x86/scan_masks.h"
+
+#include "kernels/x86/avx512/lanes.h"
+
+#include "kernels/x86/avx512/group_reader.h"
+
+#include "kernels/x86/avx512/divide_exactly.h"
+
+#include "kernels/x86/avx512/pairs_scanner.h"
+
+struct ops {
+    [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
+        return avx512::space_mask(p);
+    }
+    [[gnu::always_inline]] static int bit_count(std::uint64_t bits) noexcept {
+        return std::popcount(bits);
+    }
+    [[gnu::always_inline]] static int append_positions(const char** out, const char* chunk,
+                                                       std::uint64_t bits) noexcept {
+        return avx512::append_positions(out, chunk, bits);
+    }
+    [[gnu::always_inline]] static byte_classes classify(const char* q) noexcept {
+        return avx512::classify(q);
+    }
+    [[gnu::always_inline]] static bool mantissa_value(const char* end, int point_lane, int count,
+                                                      std::uint64_t& value) noexcept {
+        return avx512::mantissa_value(end, point_lane, count, value);
+    }
+    [[gnu::always_inline]] static scanned scan_full(const char* q, plain_number& number) noexcept {
+        return scan_masks<ops>(q, number);
+    }
+    [[gnu::always_inline]] static scanned scan_plain(const char* q, const char* end,
+                                                     plain_number& number) noexcept {
+        return avx512::scan_plain(q, end, number);
+    }
+    template <bool exponents>
+    [[gnu::always_inline]] static unsigned read_eight(const char* const* at,
+                                                      const char* const* ends,
+                                                      double* values) noexcept {
+        return avx512::read_eight<exponents>(at, ends, values);
+    }
+    template <int pairs>
+    [[gnu::always_inline]] static int scan_plain_pairs(const int* index, const char* const* at,
+                                                       const char* const* ends,
+                                                       plain_number* numbers, scanned* shapes,
+                                                       double* values) noexcept {
+        return avx512::scan_plain_pairs<pairs>(index, at, ends, numbers, shapes, values);
+    }
+};
+
+#include "kernels/generic/pass.h"
+
+}  // namespace
+}  // namespace mean::avx512
+
+#include "kernels/x86/avx512/end.h"
+
+namespace mean {
+
+const kernel_set avx512_kernels = {"avx512",
+                                   "AVX-512",
+                                   avx512::ops::space_mask,
+                                   avx512::count_newlines,
+                                   avx512::sum_numbers<avx512::ops>,
+                                   avx512::read_number<avx512::ops>};
+
+}  // namespace mean
