@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "file.hpp"
+#include "kernels/kernels.hpp"
 #include "line_count.hpp"
 #include "mean.hpp"
 #include "quote.hpp"
@@ -101,8 +102,12 @@ constexpr const char* same_file_error = "is the data file; refusing to overwrite
 int run(int argc, char** argv, std::string& data_name) {
     // Only a lone argument is an option: with two or more, every argument is a path.
     if (argc == 2 && std::string_view(argv[1]) == "--help") return print(help);
-    if (argc == 2 && std::string_view(argv[1]) == "--version")
-        return print("mean " MEAN_VERSION "\n");
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        // The second line says which kernels this CPU made the tool choose, for reports.
+        const std::string version =
+            std::string("mean " MEAN_VERSION "\nkernels: ") + mean::chosen_kernels().label + '\n';
+        return print(version.c_str());
+    }
     if (argc < 3) {
         std::fputs(usage, stderr);
         std::fputs("Try 'mean --help' for more information.\n", stderr);
