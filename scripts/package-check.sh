@@ -47,7 +47,7 @@ if [[ $count != 3 || $result != 2.000000 ]]; then
     echo "the packaged tool printed '$count' and wrote '$result'; expected '3' and '2.000000'" >&2
     exit 1
 fi
-if [[ $("$tool" --version) != "mean $version" ]]; then
+if [[ $("$tool" --version | head -n 1) != "mean $version" ]]; then
     echo "the packaged tool does not call itself mean $version" >&2
     exit 1
 fi
