@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <span>
 
+#include "number/record.hpp"
+
 namespace mean {
 
 // What the mean pass gives back for one block of text.
@@ -17,16 +19,8 @@ struct block_sum {
     const char* fault = nullptr;  // the start of the text refused where a number was due
 };
 
-// A decimal as the vector scanners of the mean pass read it: ±digits × 10^exponent, or a
-// little more than digits × 10^exponent when `truncated` (more digits followed, not all 0).
-struct plain_number {
-    std::uint64_t digits;
-    std::int32_t exponent;
-    bool negative;
-    bool truncated;
-};
-
-// What a vector scanner made of a text: not read (left to the scalar scanner); read and plain,
+// What a vector scanner made of a text, the record of which is a decimal (number/record.hpp):
+// not read (left to the scalar scanner); read and plain,
 // that is with no exponent, not truncated and at most 20 digits after the point, so that
 // digits / 10^-exponent is its value; read otherwise (an exponent, or digits dropped); or read
 // as plain and converted too, its value given.

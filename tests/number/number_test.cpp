@@ -45,7 +45,13 @@ INSTANTIATE_TEST_SUITE_P(
                     accepted_case{"0x1p-1", 6}, accepted_case{"-0X1.8P1\r", 8},
                     accepted_case{"0x.8", 4}, accepted_case{"0xA.", 4}, accepted_case{"inf", 3},
                     accepted_case{"-Infinity", 9}, accepted_case{"NaN\v", 3},
-                    accepted_case{"-nan", 4}, accepted_case{"1\f", 1}));
+                    accepted_case{"-nan", 4}, accepted_case{"1\f", 1},
+                    // Exponents beyond 32 bits, which the record saturates, and dropped digits
+                    // or leading zeros that bring one back from near the edge.
+                    accepted_case{"1e2147483648", 12}, accepted_case{"-1e-2147483649", 14},
+                    accepted_case{"1e99999999999999999999", 22},
+                    accepted_case{"100000000000000000000e-2147483647", 33},
+                    accepted_case{"0.0000000000000000000001e2147483647", 35}));
 
 // Texts that are not a number ending at white space or at the end of the text.
 class NumberRefused : public testing::TestWithParam<std::string> {};

@@ -86,11 +86,11 @@ struct ops {
         return digit_bits(p) | digit_bits(p + 8) << 8 | digit_bits(p + 16) << 16 |
                digit_bits(p + 24) << 24;
     }
-    [[gnu::always_inline]] static scanned scan_full(const char* q, plain_number& number) noexcept {
+    [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_runs<ops>(q, number);
     }
     [[gnu::always_inline]] static scanned scan_plain(const char* q, const char*,
-                                                     plain_number& number) noexcept {
+                                                     decimal& number) noexcept {
         return scan_runs<ops>(q, number);
     }
 };

@@ -19,7 +19,7 @@
 // Both scanners may read 32 bytes before q and 64 after it.
 template <class Ops>
 concept kernel_operations = requires(const char* p, const char** out, std::uint64_t bits,
-                                     plain_number& number) {
+                                     decimal& number) {
     { Ops::space_mask(p) } -> std::same_as<std::uint64_t>;
     { Ops::bit_count(bits) } -> std::same_as<int>;
     { Ops::append_positions(out, p, bits) } -> std::same_as<int>;
@@ -43,7 +43,7 @@ concept reads_groups = requires(const char* const* at, double* values) {
 // and shapes, and, where it converts them too, into values as scanned::converted; it returns
 // how many it read.
 template <class Ops>
-concept scans_pairs = requires(const int* index, const char* const* at, plain_number* numbers,
+concept scans_pairs = requires(const int* index, const char* const* at, decimal* numbers,
                                scanned* shapes, double* values) {
     {
         Ops::template scan_plain_pairs<2>(index, at, at, numbers, shapes, values)
@@ -58,7 +58,7 @@ concept scans_pairs = requires(const int* index, const char* const* at, plain_nu
 // loop, so that the loop stays small.
 [[gnu::noinline]] inline const char* read_scalar(const char* q, const char* whole,
                                                  double& value) noexcept {
-    const number_text number = scan_number(q, whole);
+    const scanned_number number = scan_number(q, whole);
     if (number.kind == number_kind::none ||
         static_cast<std::size_t>(number.end - q) > max_number_length) {
         return q;
@@ -82,8 +82,8 @@ concept scans_pairs = requires(const int* index, const char* const* at, plain_nu
     };
     const bool inf = matches("inf", 3) || matches("infinity", 8);
     if (!inf && !matches("nan", 3)) return false;
-    const number_text number{end,         0,     0,
-                             q[0] == '-', false, inf ? number_kind::infinity : number_kind::nan};
+    const scanned_number number{
+        end, inf ? number_kind::infinity : number_kind::nan, {0, 0, q[0] == '-', false}};
     value = to_double(number, q);
     return true;
 }
@@ -97,26 +97,19 @@ inline const char* end_of(const char* q) noexcept {
 
 // The double of a number that a vector scanner read, [q, end), beyond what one IEEE operation
 // or the exact scaling does: the general conversion.
-[[gnu::noinline]] inline double convert_wide(const plain_number& plain, const char* q,
-                                             const char* end) noexcept {
-    number_text number;
-    number.end = end;
-    number.digits = plain.digits;
-    number.exponent = plain.exponent;
-    number.negative = plain.negative;
-    number.truncated = plain.truncated;
-    number.kind = number_kind::decimal;
-    return to_double(number, q);
+[[gnu::noinline]] inline double convert_general(const decimal& number, const char* q,
+                                                const char* end) noexcept {
+    return to_double({end, number_kind::decimal, number}, q);
 }
 
 // The double of a number that a vector scanner read, [q, end).
-[[gnu::always_inline]] inline double convert_plain(const plain_number& number, const char* q,
+[[gnu::always_inline]] inline double convert_plain(const decimal& number, const char* q,
                                                    const char* end) noexcept {
     if ((!number.truncated) & (static_cast<std::uint32_t>(number.exponent + 22) <= 44)) [[likely]] {
         // Zero needs no case of its own: 0 × 10^e is 0, with the sign.
         return with_sign(scale(number.digits, number.exponent), number.negative);
     }
-    return convert_wide(number, q, end);
+    return convert_general(number, q, end);
 }
 
 // The number [q, end) that scan_plain left: scan_full, or else read_scalar. Returns the
@@ -124,7 +117,7 @@ inline const char* end_of(const char* q) noexcept {
 template <class Ops>
 [[gnu::noinline]] const char* read_other(const char* q, const char* end, const char* whole,
                                          double& value, bool& full_read) noexcept {
-    plain_number number;
+    decimal number;
     full_read = Ops::scan_full(q, number) != scanned::none;
     if (full_read) {
         value = convert_plain(number, q, end);
@@ -145,7 +138,7 @@ struct batch {
     static constexpr int room = batch_size + 80;
     const char* at[room];
     const char* ends[room];
-    plain_number numbers[room];
+    decimal numbers[room];
     scanned shapes[room];
     double values[room];
     std::uint8_t ready[room / 8];  // bit i % 8 of ready[i / 8]: number i read in a group
@@ -372,7 +365,7 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
 // The number at `first` as the mean pass reads it, as kernel_set::read_number says.
 template <kernel_operations Ops>
 const char* read_number(const char* first, const char* last, double& value) noexcept {
-    plain_number number;
+    decimal number;
     const char* const end = end_of(first);
     if (Ops::scan_plain(first, end, number) != scanned::none) {
         value = convert_plain(number, first, end);

@@ -65,8 +65,8 @@ struct plain_shape {
 }
 
 // The record of a plain number of that shape and value.
-[[gnu::always_inline]] inline scanned plain_number_of(const plain_shape& shape, std::uint64_t value,
-                                                      plain_number& number) noexcept {
+[[gnu::always_inline]] inline scanned decimal_of(const plain_shape& shape, std::uint64_t value,
+                                                 decimal& number) noexcept {
     number.digits = value;
     number.exponent = -shape.fraction;
     number.negative = shape.negative;

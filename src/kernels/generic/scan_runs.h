@@ -22,7 +22,7 @@
 // in the digit bitmap of its first 32 bytes; 32 bytes before q and 32 after it must be
 // readable.
 template <class Ops>
-[[gnu::always_inline]] inline scanned scan_runs(const char* q, plain_number& number) noexcept {
+[[gnu::always_inline]] inline scanned scan_runs(const char* q, decimal& number) noexcept {
     const std::uint64_t digits = Ops::digit_mask(q);  // bits 32 and up are 0
     const bool negative = q[0] == '-';
     const int s = negative | (q[0] == '+');

@@ -19,7 +19,7 @@
 // scanner then reads. The shape is read from the masks without
 // a branch; reads up to 32 bytes before q and 32 after it.
 template <class Ops>
-[[gnu::always_inline]] inline scanned scan_masks(const char* q, plain_number& number) noexcept {
+[[gnu::always_inline]] inline scanned scan_masks(const char* q, decimal& number) noexcept {
     const byte_classes classes = Ops::classify(q);
     // q[length] is the first byte up to ' ' (length is 32 when there is none in reach).
     const int length = std::countr_zero(classes.blanks);

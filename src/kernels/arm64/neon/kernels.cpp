@@ -102,7 +102,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
 // follows, into `number`, from bit masks of the 32 bytes before its end, as the x86 sets do.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
-                                                 plain_number& number) noexcept {
+                                                 decimal& number) noexcept {
     const uint8x16_t low = load(end - 32);
     const uint8x16_t high = load(end - 16);
     const plain_shape shape = plain_shape_of(
@@ -112,7 +112,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     if (!shape.ok || !mantissa_value(end, shape.point_lane, shape.count, value)) {
         return scanned::none;
     }
-    return plain_number_of(shape, value, number);
+    return decimal_of(shape, value, number);
 }
 
 #include "kernels/generic/positions.h"
@@ -132,11 +132,11 @@ struct ops {
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return bits32(digits(load(p)), digits(load(p + 16)));
     }
-    [[gnu::always_inline]] static scanned scan_full(const char* q, plain_number& number) noexcept {
+    [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_runs<ops>(q, number);
     }
     [[gnu::always_inline]] static scanned scan_plain(const char* q, const char* end,
-                                                     plain_number& number) noexcept {
+                                                     decimal& number) noexcept {
         return neon::scan_plain(q, end, number);
     }
 };

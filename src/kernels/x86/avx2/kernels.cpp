@@ -116,7 +116,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // classified into bit masks, bit j for lane j, so that the number's own bytes are the top
 // `length` lanes. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
-                                                 plain_number& number) noexcept {
+                                                 decimal& number) noexcept {
     const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
     const plain_shape shape =
         plain_shape_of(static_cast<std::uint64_t>(end - q),
@@ -126,7 +126,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     if (!shape.ok || !mantissa_value(end, shape.point_lane, shape.count, value)) {
         return scanned::none;
     }
-    return plain_number_of(shape, value, number);
+    return decimal_of(shape, value, number);
 }
 
 #include "kernels/x86/scan_masks.h"
@@ -149,11 +149,11 @@ struct ops {
                                                       std::uint64_t& value) noexcept {
         return avx2::mantissa_value(end, point_lane, count, value);
     }
-    [[gnu::always_inline]] static scanned scan_full(const char* q, plain_number& number) noexcept {
+    [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_masks<ops>(q, number);
     }
     [[gnu::always_inline]] static scanned scan_plain(const char* q, const char* end,
-                                                     plain_number& number) noexcept {
+                                                     decimal& number) noexcept {
         return avx2::scan_plain(q, end, number);
     }
 };

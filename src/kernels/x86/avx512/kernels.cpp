@@ -105,7 +105,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // leading '-' is a digit but one, which is a point, and the fraction's length is the count of
 // lanes above that point. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
-                                                 plain_number& number) noexcept {
+                                                 decimal& number) noexcept {
     const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
     const plain_shape shape = plain_shape_of(
         static_cast<std::uint64_t>(end - q),
@@ -114,7 +114,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     std::uint64_t value;
     const bool read = mantissa_value(end, shape.point_lane, shape.count, value);
     if (!(shape.ok & read)) return scanned::none;
-    return plain_number_of(shape, value, number);
+    return decimal_of(shape, value, number);
 }
 
 // Bit masks of the 32 bytes at q, as scan_masks.h reads them.
@@ -158,11 +158,11 @@ struct ops {
                                                       std::uint64_t& value) noexcept {
         return avx512::mantissa_value(end, point_lane, count, value);
     }
-    [[gnu::always_inline]] static scanned scan_full(const char* q, plain_number& number) noexcept {
+    [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_masks<ops>(q, number);
     }
     [[gnu::always_inline]] static scanned scan_plain(const char* q, const char* end,
-                                                     plain_number& number) noexcept {
+                                                     decimal& number) noexcept {
         return avx512::scan_plain(q, end, number);
     }
     template <bool exponents>
@@ -173,9 +173,8 @@ struct ops {
     }
     template <int pairs>
     [[gnu::always_inline]] static int scan_plain_pairs(const int* index, const char* const* at,
-                                                       const char* const* ends,
-                                                       plain_number* numbers, scanned* shapes,
-                                                       double* values) noexcept {
+                                                       const char* const* ends, decimal* numbers,
+                                                       scanned* shapes, double* values) noexcept {
         return avx512::scan_plain_pairs<pairs>(index, at, ends, numbers, shapes, values);
     }
 };

@@ -10,7 +10,7 @@
 // given in values, as scanned::converted, and have no record. Returns how many it read.
 template <int pairs>
 [[gnu::always_inline]] inline int scan_plain_pairs(const int* index, const char* const* at,
-                                                   const char* const* ends, plain_number* numbers,
+                                                   const char* const* ends, decimal* numbers,
                                                    scanned* shapes, double* values) noexcept {
     // Each byte up to the point takes the one before it: the point is squeezed out and the
     // digits stay where their places say.

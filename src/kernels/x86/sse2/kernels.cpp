@@ -138,7 +138,7 @@ std::uint32_t digit_mask(const char* p) noexcept {
 // scanned::none for anything else, which scan_full then reads. As the AVX2 set's scanner, in
 // two halves of 16 bytes. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
-                                                 plain_number& number) noexcept {
+                                                 decimal& number) noexcept {
     // A number of up to 16 bytes, the most, needs the last 16 alone.
     const auto length = static_cast<std::uint64_t>(end - q);
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
@@ -154,7 +154,7 @@ std::uint32_t digit_mask(const char* p) noexcept {
     if (!shape.ok || !mantissa_value(end, shape.point_lane, shape.count, value)) {
         return scanned::none;
     }
-    return plain_number_of(shape, value, number);
+    return decimal_of(shape, value, number);
 }
 
 // The second scanner: runs of digits walked in a digit bitmap and read eight at a time in
@@ -175,11 +175,11 @@ struct ops {
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return sse2::digit_mask(p);
     }
-    [[gnu::always_inline]] static scanned scan_full(const char* q, plain_number& number) noexcept {
+    [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_runs<ops>(q, number);
     }
     [[gnu::always_inline]] static scanned scan_plain(const char* q, const char* end,
-                                                     plain_number& number) noexcept {
+                                                     decimal& number) noexcept {
         return sse2::scan_plain(q, end, number);
     }
 };

@@ -17,9 +17,9 @@
 // below 2^64 takes at most 4 factors of 5 off a 54-bit odd significand, and 5^q must fit 54
 // bits), where the table's entry is exact or rounded up, and there a product whose low 64 bits
 // are 0 or 1 is such a tie and rounds to even.
-// (tests/wide_scale_test.cpp compares it with strtod on printed doubles of every exponent, on
-// ties and on their neighbours.)
-#include "number/wide_scale.hpp"
+// (tests/number/powers_of_five_test.cpp compares it with strtod on printed doubles of every
+// exponent, on ties and on their neighbours.)
+#include "number/powers_of_five.hpp"
 
 #include <array>
 #include <bit>

@@ -1,16 +1,13 @@
+// The scalar scanner: the grammar of a number, checked byte by byte, into its record.
 #include "number/number.hpp"
 
-#include <charconv>
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <string>
 
-#include "number/scale.hpp"
 #include "number/space.hpp"
 #include "number/swar.hpp"
-#include "number/wide_scale.hpp"
 
 namespace mean {
 namespace {
@@ -65,60 +62,13 @@ const char* scan_hex(const char* p, const char* last) noexcept {
     return p;
 }
 
-// The correctly rounded w × 10^e in `value`, for 0 < w < 2^64, when -22 <= e <= 22, or when
-// e is larger but w × 10^(e - 22) is still below 2^64 (then that product is exact and only the
-// last factor 10^22 rounds). False for anything else.
-bool scale_wide(std::uint64_t w, std::int64_t e, double& value) noexcept {
-    if (e < -22 || e > 22 + 19) return false;
-    if (e > 22) {
-        const std::uint64_t factor = integer_powers_of_ten[e - 22];
-        if (w > std::numeric_limits<std::uint64_t>::max() / factor) return false;
-        w *= factor;
-        e = 22;
-    }
-    value = scale(w, static_cast<int>(e));
-    return true;
-}
-
-// The correctly rounded w × 10^e in `value` by the exact ways above, or else from 128 bits of
-// 5^e; false when none of them settles it.
-bool scale_any(std::uint64_t w, std::int64_t e, double& value) noexcept {
-    return scale_wide(w, e, value) || scale_by_powers_of_five(w, e, value);
-}
-
-// strtod on a copy of the number's text, which must end at the copy's NUL.
-double strtod_copy(const char* first, const char* end) noexcept {
-    const auto length = static_cast<std::size_t>(end - first);
-    if (length <= max_number_length) {
-        char text[max_number_length + 1];
-        std::memcpy(text, first, length);
-        text[length] = '\0';
-        return std::strtod(text, nullptr);
-    }
-    // Only callers other than the mean pass, which refuses such texts, get here.
-    const std::string text(first, end);
-    return std::strtod(text.c_str(), nullptr);
-}
-
-// The general reader: std::from_chars for decimals, strtod for hexadecimal constants and for
-// values beyond the range of doubles, on the whole text of a scanned number.
-double read_general(const number_text& number, const char* first) noexcept {
-    if (number.kind == number_kind::decimal) {
-        const char* const body = first + (*first == '+' || *first == '-');
-        double v;
-        const auto [end, error] = std::from_chars(body, number.end, v, std::chars_format::general);
-        if (error == std::errc() && end == number.end) return with_sign(v, number.negative);
-    }
-    return strtod_copy(first, number.end);
-}
-
 }  // namespace
 
-number_text scan_number(const char* first, const char* last) noexcept {
-    number_text number;
+scanned_number scan_number(const char* first, const char* last) noexcept {
+    scanned_number number;
     const char* p = first;
     if (p != last && (*p == '+' || *p == '-')) {
-        number.negative = *p == '-';
+        number.value.negative = *p == '-';
         ++p;
     }
     if (p == last) return {};
@@ -140,7 +90,7 @@ number_text scan_number(const char* first, const char* last) noexcept {
         const char* const end = scan_hex(p + 2, last);
         if (end == nullptr || !ends_number(end, last)) return {};
         number.end = end;
-        number.kind = number_kind::general;
+        number.kind = number_kind::hexadecimal;
         return number;
     }
 
@@ -212,39 +162,13 @@ number_text scan_number(const char* first, const char* last) noexcept {
     }
     if (!ends_number(p, last)) return {};
     number.end = p;
-    number.digits = w;
-    number.exponent = exponent;
-    number.truncated = truncated;
     number.kind = number_kind::decimal;
+    number.value.digits = w;
+    number.value.exponent = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(exponent, -std::numeric_limits<std::int32_t>::max(),
+                                 std::numeric_limits<std::int32_t>::max()));
+    number.value.truncated = truncated;
     return number;
-}
-
-double to_double(const number_text& number, const char* first) noexcept {
-    switch (number.kind) {
-        case number_kind::infinity:
-            return with_sign(std::numeric_limits<double>::infinity(), number.negative);
-        case number_kind::nan:
-            return with_sign(std::numeric_limits<double>::quiet_NaN(), number.negative);
-        case number_kind::decimal: {
-            if (number.digits == 0) return with_sign(0.0, number.negative);
-            double low;
-            if (scale_any(number.digits, number.exponent, low)) {
-                if (!number.truncated) return with_sign(low, number.negative);
-                // The value lies strictly between digits × 10^e and (digits + 1) × 10^e (at
-                // most 10^19, still below 2^64). Rounding is monotonic, so when both bounds
-                // round to the same double, so does every value between them.
-                double high;
-                if (scale_any(number.digits + 1, number.exponent, high) && high == low) {
-                    return with_sign(low, number.negative);
-                }
-            }
-            return read_general(number, first);
-        }
-        case number_kind::general:
-        case number_kind::none:
-            break;
-    }
-    return read_general(number, first);
 }
 
 }  // namespace mean

@@ -14,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "number/wide_scale.hpp"
+#include "number/powers_of_five.hpp"
 
 namespace {
 
