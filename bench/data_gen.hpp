@@ -78,10 +78,19 @@ inline char* write_line(char* out, double value, form how) noexcept {
 //   timestamps  uniform in [1.7e9, 1.8e9) in steps of 10^-10, as %.10f writes it, like the
 //               file times find -printf %T@ writes: 10 integer digits, a point, 10 decimals;
 //               22 bytes
-enum class shape { mixed, integers, exponent, timestamps };
+//   prices      uniform in [0, 10000) in steps of 0.01, as %.2f writes it; 7.9 bytes
+//   g15         ±m × 10^k as %.15g writes it: m = next_value's magnitude / 100, k uniform in
+//               [-8, 8], so the magnitudes span 17 decades; about 17 bytes
+//   shortest    next_value rounded to 1 to 17 significant digits (uniform), then written as
+//               the shortest text that reads back as it, in fixed notation, as scripting
+//               languages print a double of these magnitudes; about 12 bytes
+//   e17         ±m × 10^k as %.17e writes it, "-d.ddddddddddddddddde±XX": m = next_value's
+//               magnitude / 100, k uniform in [-10, 9]; about 24.5 bytes
+enum class shape { mixed, integers, exponent, timestamps, prices, g15, shortest, e17 };
 
-inline constexpr shape all_shapes[] = {shape::mixed, shape::integers, shape::exponent,
-                                       shape::timestamps};
+inline constexpr shape all_shapes[] = {shape::mixed,  shape::integers, shape::exponent,
+                                       shape::timestamps, shape::prices, shape::g15,
+                                       shape::shortest, shape::e17};
 
 inline constexpr std::string_view name_of(shape which) noexcept {
     switch (which) {
@@ -93,9 +102,20 @@ inline constexpr std::string_view name_of(shape which) noexcept {
             return "exponent";
         case shape::timestamps:
             return "timestamps";
+        case shape::prices:
+            return "prices";
+        case shape::g15:
+            return "g15";
+        case shape::shortest:
+            return "shortest";
+        case shape::e17:
+            return "e17";
     }
     return {};
 }
+
+// 10^0 to 10^10, each exactly a double.
+inline constexpr double exact_powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
 
 // A random integer in [0, n), n > 0: the remainder of a 64-bit draw. Its bias, below n / 2^64,
 // is far too small for any benchmark to see.
@@ -150,6 +170,42 @@ inline char* write_shape_line(char* out, shape which, splitmix64& random,
             out = write_digits(out, fraction, 10);
             *out = '\n';
             return out + 1;
+        }
+        case shape::prices: {
+            const std::uint64_t cents = next_below(random, 1000000);
+            out = std::to_chars(out, out + max_line_length, cents / 100).ptr;
+            *out++ = '.';
+            out = write_digits(out, cents % 100, 2);
+            *out = '\n';
+            return out + 1;
+        }
+        case shape::g15:
+        case shape::e17: {
+            const double m = next_value(random) / 100;  // magnitude below 10, either sign
+            const bool e17 = which == shape::e17;
+            const auto k = static_cast<int>(e17 ? next_below(random, 20) : next_below(random, 17)) -
+                           (e17 ? 10 : 8);
+            const double value = k < 0 ? m / exact_powers[-k] : m * exact_powers[k];
+            const auto result =
+                e17 ? std::to_chars(out, out + max_line_length - 1, value,
+                                    std::chars_format::scientific, 17)
+                    : std::to_chars(out, out + max_line_length - 1, value,
+                                    std::chars_format::general, 15);
+            *result.ptr = '\n';
+            return result.ptr + 1;
+        }
+        case shape::shortest: {
+            const double value = next_value(random);
+            const auto digits = static_cast<int>(1 + next_below(random, 17));
+            char rounded[max_line_length];
+            const auto text = std::to_chars(rounded, rounded + sizeof rounded, value,
+                                            std::chars_format::general, digits);
+            double read = 0;
+            std::from_chars(rounded, text.ptr, read);
+            const auto result =
+                std::to_chars(out, out + max_line_length - 1, read, std::chars_format::fixed);
+            *result.ptr = '\n';
+            return result.ptr + 1;
         }
     }
     return out;

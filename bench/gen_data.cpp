@@ -5,6 +5,10 @@
 //   integers    uniform integers in [0, 10^9), as %ld writes them
 //   exponent    %.6e, magnitudes from 10^-10 to 10^10, either sign
 //   timestamps  %.10f, uniform in [1.7e9, 1.8e9), like find -printf %T@
+//   prices      %.2f, uniform in [0, 10000)
+//   g15         %.15g over 17 decades, either sign
+//   shortest    1 to 17 significant digits, the shortest text of each double
+//   e17         %.17e, magnitudes from 10^-10 to 10^10, either sign
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -22,7 +26,8 @@ namespace {
 constexpr std::size_t buffer_size = std::size_t{1} << 20;
 
 int usage() {
-    std::fputs("usage: gen_data LINES OUTFILE [mixed|integers|exponent|timestamps]\n", stderr);
+    std::fputs("usage: gen_data LINES OUTFILE "
+               "[mixed|integers|exponent|timestamps|prices|g15|shortest|e17]\n", stderr);
     return 2;
 }
 
