@@ -6,6 +6,7 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "kernels/generic/plain_shape.h"
 #include "kernels/kernels.hpp"
@@ -131,6 +132,10 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/scan_masks.h"
 
+#include "kernels/x86/lanes.h"
+
+#include "kernels/x86/avx2/group_reader.h"
+
 struct ops {
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return avx2::space_mask(p);
@@ -155,6 +160,12 @@ struct ops {
     [[gnu::always_inline]] static scanned scan_plain(const char* q, const char* end,
                                                      decimal& number) noexcept {
         return avx2::scan_plain(q, end, number);
+    }
+    template <bool exponents>
+    [[gnu::always_inline]] static unsigned read_eight(const char* const* at,
+                                                      const char* const* ends,
+                                                      double* values) noexcept {
+        return avx2::read_eight<exponents>(at, ends, values);
     }
 };
 

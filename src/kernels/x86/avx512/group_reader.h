@@ -1,5 +1,11 @@
 // The AVX-512 set's group reader: short numbers eight at a time. Included by its file inside
-// its target region, after lanes.h.
+// its target region, after x86/lanes.h.
+
+// In both 64-bit halves of each lane: how many of the lane's bytes `bits` marks.
+[[gnu::always_inline]] inline __m512i lane_counts(std::uint64_t bits) noexcept {
+    const __m512i halves = _mm512_sad_epu8(_mm512_maskz_set1_epi8(bits, 1), _mm512_setzero_si512());
+    return _mm512_add_epi64(halves, _mm512_maskz_shuffle_epi32(0xFFFF, halves, _MM_PERM_BADC));
+}
 
 // Short numbers are read four to a vector, one in each 128-bit lane, and eight at a time: the
 // bytes of a number of up to 16 end in the last byte of its lane, so that its digits' places

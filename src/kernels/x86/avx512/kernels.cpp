@@ -132,7 +132,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/scan_masks.h"
 
-#include "kernels/x86/avx512/lanes.h"
+#include "kernels/x86/lanes.h"
 
 #include "kernels/x86/avx512/group_reader.h"
 

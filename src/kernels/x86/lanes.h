@@ -1,5 +1,6 @@
-// Masks of 64 bits read as lanes of the AVX-512 set's vectors. Included by its file inside
-// its target region.
+// Bit masks of bytes read as lanes: the bits of each vector lane's bytes, side by side in one
+// 64-bit word, handled for all lanes at once. Included by the AVX2 and AVX-512 sets' files inside
+// their target regions (it needs BMI2).
 
 // 64-bit masks read as lanes of `width` bits: 16 for the bytes of four 128-bit lanes, 32 for
 // those of two 256-bit halves. Bit 0 of each lane, and its last bit:
@@ -27,10 +28,4 @@ template <int width>
 template <int width>
 [[gnu::always_inline]] inline unsigned lane_bits(std::uint64_t last) noexcept {
     return static_cast<unsigned>(_pext_u64(last, last_bits<width>));
-}
-
-// In both 64-bit halves of each lane: how many of the lane's bytes `bits` marks.
-[[gnu::always_inline]] inline __m512i lane_counts(std::uint64_t bits) noexcept {
-    const __m512i halves = _mm512_sad_epu8(_mm512_maskz_set1_epi8(bits, 1), _mm512_setzero_si512());
-    return _mm512_add_epi64(halves, _mm512_maskz_shuffle_epi32(0xFFFF, halves, _MM_PERM_BADC));
 }
