@@ -61,9 +61,23 @@ template <class Ops>
         for (const char* d = fraction + fraction_kept; d < q + mantissa_end; ++d)
             truncated |= *d != '0';
     }
-    std::uint64_t value = digit_run(q + s, integer_kept);
-    if (fraction_kept != 0) {
-        value = value * integer_powers_of_ten[fraction_kept] + digit_run(fraction, fraction_kept);
+    std::uint64_t value;
+    const int kept = integer_kept + fraction_kept;
+    if (kept <= 8) [[likely]] {
+        // Up to eight digits in one word: those before the point from a load at the first
+        // digit, the others from a load one byte further on, which skips the point (without a
+        // fraction, they are bytes that the count drops). (Two shifts: 8 digits shift by 64.)
+        const std::uint64_t before =
+            (std::uint64_t{1} << (4 * integer_kept) << (4 * integer_kept)) - 1;
+        const std::uint64_t word = (load_le64(q + s) & before) | (load_le64(q + s + 1) & ~before);
+        value =
+            digit_word_value(((word - 0x3030303030303030) << (4 * (8 - kept))) << (4 * (8 - kept)));
+    } else {
+        value = digit_run(q + s, integer_kept);
+        if (fraction_kept != 0) {
+            value =
+                value * integer_powers_of_ten[fraction_kept] + digit_run(fraction, fraction_kept);
+        }
     }
     number.digits = value;
     number.exponent =
