@@ -60,8 +60,7 @@ template <class Ops>
     // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
     const bool exponent_ok = (!has_exponent) | ((static_cast<unsigned>(exponent_digits - 1) <= 2) &
                                                 ((exponent_part & ~digits & ~exponent_sign) == 0));
-    const auto after = static_cast<unsigned char>(q[length & 31]);
-    bool ok = (length <= 31) & (((std::uint64_t{0x100003E00} >> (after & 63)) & 1) != 0) &
+    bool ok = (length <= 31) & is_space(q[length & 31]) &
               (static_cast<unsigned>(count - 1) <= 19) & ((point & ~classes.points) == 0) &
               ((point & (point - 1)) == 0) & exponent_ok;
 
