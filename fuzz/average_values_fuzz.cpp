@@ -1,7 +1,7 @@
 // libFuzzer target for the whole mean pass. The first byte of the input chooses the size of
 // the reads, from 1 byte to 256 KiB; the rest is the data file. The pass must give what a
 // plain strtod loop over the same bytes gives: the same bits of the mean, or the same refusal
-// on the same line.
+// on the same line; and so must the inner loop of every kernel set the CPU runs.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -15,6 +15,7 @@
 #include <string>
 
 #include "file.hpp"
+#include "kernels/kernels.hpp"
 #include "mean.hpp"
 #include "number/number.hpp"
 #include "number/space.hpp"
@@ -92,6 +93,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (!got.error.empty() || std::bit_cast<std::uint64_t>(got.mean) !=
                                          std::bit_cast<std::uint64_t>(expected.mean)) {
         disagree("another mean", got, expected);
+    }
+
+    // Every kernel set this CPU runs, not only the one the pass chose, over the whole text at
+    // once, with the slack the sets may read around it.
+    const std::string padded = std::string(32, ' ') + text + std::string(65, ' ');
+    const char* const first = padded.data() + 32;
+    const char* const whole = first + text.size();
+    for (const mean::kernel_set* kernels : mean::runnable_kernels()) {
+        const mean::block_sum sum = kernels->sum_numbers(first, whole, lines, 0.0);
+        const std::int64_t line = sum.fault == nullptr ? 0 : 1 + std::count(first, sum.fault, '\n');
+        const bool agrees = expected.short_of_numbers ? sum.fault == nullptr && sum.count < lines
+                            : expected.line != 0
+                                ? line == expected.line
+                                : sum.fault == nullptr && sum.count == lines &&
+                                      std::bit_cast<std::uint64_t>(sum.total / lines) ==
+                                          std::bit_cast<std::uint64_t>(expected.mean);
+        if (!agrees) {
+            const mean::average_result as_pass{sum.total / lines, line, kernels->name};
+            disagree("a kernel set reads it otherwise", as_pass, expected);
+        }
     }
     return 0;
 }
