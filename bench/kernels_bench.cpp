@@ -1,7 +1,8 @@
 // Microbenchmarks of the tool's kernels on the benchmark data, for every kernel set this CPU
 // runs: the newline count over a 1 MiB block, and the mean pass's reading of numbers in each
-// of the three forms and mixed, each beside its standard library counterpart (std::count,
-// std::from_chars). The scalar reader, parse_number, is measured too.
+// of the three forms and mixed, and in each shape of data file gen_data writes, each beside its
+// standard library counterpart (std::count, std::from_chars). The scalar reader, parse_number, is
+// measured too.
 #include <benchmark/benchmark.h>
 #include <algorithm>
 #include <array>
@@ -66,9 +67,26 @@ void BM_count_newlines(benchmark::State& state, const mean::kernel_set* kernels)
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(block.size()));
 }
 
+// numbers_per_buffer lines of one of the shapes of data file that gen_data writes.
+const std::string& shape_numbers(bench::shape which) {
+    static std::array<std::string, std::size(bench::all_shapes)> buffers;
+    std::string& text = buffers[static_cast<std::size_t>(which)];
+    if (text.empty()) {
+        bench::splitmix64 random(bench::data_seed);
+        char line[bench::max_line_length];
+        for (std::int64_t i = 0; i < numbers_per_buffer; ++i) {
+            const char* end =
+                bench::write_shape_line(line, which, random, static_cast<std::uint64_t>(i));
+            text.append(line, static_cast<std::size_t>(end - line));
+        }
+    }
+    return text;
+}
+
 // The kernel's whole pass over the numbers: the text with the slack the kernels read around it.
-void BM_sum_numbers(benchmark::State& state, const mean::kernel_set* kernels, mix which) {
-    const std::string text = std::string(64, ' ') + numbers(which) + std::string(64, ' ');
+void BM_sum_numbers(benchmark::State& state, const mean::kernel_set* kernels,
+                    const std::string* numbers_text) {
+    const std::string text = std::string(64, ' ') + *numbers_text + std::string(64, ' ');
     const char* const first = text.data() + 64;
     const char* const whole = text.data() + text.size() - 64;
     for (auto _ : state) {
@@ -92,7 +110,14 @@ void BM_sum_numbers(benchmark::State& state, const mean::kernel_set* kernels, mi
                                      kernels);
         for (const auto& [form, which] : mixes) {
             benchmark::RegisterBenchmark(("BM_sum_numbers/" + name + "/" + form).c_str(),
-                                         BM_sum_numbers, kernels, which);
+                                         BM_sum_numbers, kernels, &numbers(which));
+        }
+        // The other shapes of data file (the mixed one is the mix above).
+        for (const bench::shape which : bench::all_shapes) {
+            if (which == bench::shape::mixed) continue;
+            const std::string shape(bench::name_of(which));
+            benchmark::RegisterBenchmark(("BM_sum_numbers/" + name + "/" + shape).c_str(),
+                                         BM_sum_numbers, kernels, &shape_numbers(which));
         }
     }
     return true;

@@ -159,16 +159,37 @@ struct batch {
 //
 // `groups`, for the sets that read groups: whether the batch is read eight at a time first,
 // while half of the numbers of a batch were read so or, when it was not, were short.
+//
+// `pairs`, for the sets that scan pairs: whether the plain mode scans in pairs. The pairs
+// scanner pays only where it reads nearly all it is given, for a number it leaves costs its
+// share of the pairs' work and the slow way after it: so it scans while it read 7/8 of its
+// numbers, and scan_plain alone from a batch in which it did not, until scan_plain reads 7/8
+// of a batch's numbers again (data of plain numbers with a quarter in %e form, as %g writes
+// numbers of many magnitudes, is scanned faster so).
 struct reading_mode {
     bool exponents = false;
     bool groups = false;
+    bool pairs = true;
     int suited = 0;
     int other = 0;
+    int paired = 0;  // numbers given to the pairs scanner in the batch, and read by it
+    int paired_read = 0;
+    int single = 0;  // numbers given to scan_plain alone in the batch, and read by it
+    int single_read = 0;
 
     void end_batch(int found) noexcept {
         if (other > found / 8 && other > suited) exponents = !exponents;
+        if (paired != 0) {
+            pairs = 8 * paired_read >= 7 * paired;
+        } else if (single != 0) {
+            pairs = 8 * single_read >= 7 * single;
+        }
         suited = 0;
         other = 0;
+        paired = 0;
+        paired_read = 0;
+        single = 0;
+        single_read = 0;
     }
 };
 
@@ -253,26 +274,36 @@ template <class Ops, class Index>
     }
     int j = 0;
     if constexpr (scans_pairs<Ops>) {
-        int several[8];
-        for (; j + 8 <= left; j += 8) {
-            for (int n = 0; n < 8; ++n)
-                several[n] = index(j + n);
-            mode.suited += Ops::template scan_plain_pairs<4>(several, b.at, b.ends, b.numbers,
-                                                             b.shapes, b.values);
-        }
-        if (j + 4 <= left) {
-            for (int n = 0; n < 4; ++n)
-                several[n] = index(j + n);
-            mode.suited += Ops::template scan_plain_pairs<2>(several, b.at, b.ends, b.numbers,
-                                                             b.shapes, b.values);
-            j += 4;
+        if (mode.pairs) {
+            int several[8];
+            int read = 0;
+            for (; j + 8 <= left; j += 8) {
+                for (int n = 0; n < 8; ++n)
+                    several[n] = index(j + n);
+                read += Ops::template scan_plain_pairs<4>(several, b.at, b.ends, b.numbers,
+                                                          b.shapes, b.values);
+            }
+            if (j + 4 <= left) {
+                for (int n = 0; n < 4; ++n)
+                    several[n] = index(j + n);
+                read += Ops::template scan_plain_pairs<2>(several, b.at, b.ends, b.numbers,
+                                                          b.shapes, b.values);
+                j += 4;
+            }
+            mode.suited += read;
+            mode.paired += j;
+            mode.paired_read += read;
         }
     }
+    if constexpr (scans_pairs<Ops>) mode.single += left - j;
+    int read = 0;
     for (; j < left; ++j) {
         const int i = index(j);
         b.shapes[i] = Ops::scan_plain(b.at[i], b.ends[i], b.numbers[i]);
-        mode.suited += b.shapes[i] == scanned::plain;
+        read += b.shapes[i] == scanned::plain;
     }
+    mode.suited += read;
+    if constexpr (scans_pairs<Ops>) mode.single_read += read;
 }
 
 // Converts the numbers that scan_numbers scanned, and reads those it left by the slow ways.
