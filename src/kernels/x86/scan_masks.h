@@ -60,9 +60,8 @@ template <class Ops>
     // (Joined with & rather than &&: one branch on all of the conditions, not one each.)
     const bool exponent_ok = (!has_exponent) | ((static_cast<unsigned>(exponent_digits - 1) <= 2) &
                                                 ((exponent_part & ~digits & ~exponent_sign) == 0));
-    bool ok = (length <= 31) & is_space(q[length & 31]) &
-              (static_cast<unsigned>(count - 1) <= 19) & ((point & ~classes.points) == 0) &
-              ((point & (point - 1)) == 0) & exponent_ok;
+    bool ok = (length <= 31) & is_space(q[length & 31]) & (static_cast<unsigned>(count - 1) <= 19) &
+              ((point & ~classes.points) == 0) & ((point & (point - 1)) == 0) & exponent_ok;
 
     // (A point after the last digit kept is not among the digits read.)
     const bool point_read = point != 0 && (kept == mantissa_digits || point < kept);

@@ -52,65 +52,42 @@ template <bool exponents>
     const __m512i places = _mm512_set4_epi32(0x0F0E0D0C, 0x0B0A0908, 0x07060504, 0x03020100);
     const std::uint64_t own =
         _mm512_cmpgt_epu8_mask(_mm512_add_epi8(lane_lengths, places), _mm512_set1_epi8(15));
-    const std::uint64_t digits =
-        own &
-        _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
-    const std::uint64_t points = own & _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
-    const std::uint64_t minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
-    const std::uint64_t signs = minus | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+'));
-    const std::uint64_t first = own & ~((own << 1) & ~first_bits<16>);
-    // The mantissa is the number up to its e, if any; what follows the e is its exponent.
-    std::uint64_t mantissa = own;
-    std::uint64_t bad = 0;
-    std::uint64_t es = 0;
-    std::uint64_t from_e = 0;
-    std::uint64_t exponent_digits = 0;
-    std::uint64_t exponent_sign = 0;
+    group_bytes bytes{
+        own,
+        _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9)),
+        _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.')),
+        _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-')),
+        0,
+        0,
+        fit};
+    bytes.signs = bytes.minus | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+'));
     if constexpr (exponents) {
-        es = own & _mm512_cmpeq_epi8_mask(_mm512_or_si512(x, _mm512_set1_epi8(0x20)),
+        bytes.es = _mm512_cmpeq_epi8_mask(_mm512_or_si512(x, _mm512_set1_epi8(0x20)),
                                           _mm512_set1_epi8('e'));
-        from_e = from_first_set<16>(es);
-        mantissa = own & ~from_e;
-        exponent_sign = (es << 1) & ~first_bits<16> & signs;
-        const std::uint64_t body = from_e & ~es;
-        exponent_digits = body & digits;
-        // Refused here: a second e; after the e, anything but a sign first and digits; more
-        // than 3 digits; none.
-        bad = (es & (from_e << 1) & ~first_bits<16>) | (body & ~(exponent_digits | exponent_sign)) |
-              (exponent_digits & ~(first_bits<16> * 0xE000)) |
-              (lanes_with_any<16>(es) & ~lanes_with_any<16>(exponent_digits));
     }
-    const std::uint64_t sign = first & signs;
-    const std::uint64_t mantissa_digits = mantissa & digits;
-    const std::uint64_t mantissa_points = mantissa & points;
-    const std::uint64_t spread_point = from_first_set<16>(mantissa_points);
-    // Refused here: in the mantissa, a byte that is not a digit, the point or a leading sign; a
-    // second point; a point first in the lane (16 bytes with a point first would need 10^16);
-    // no digit at all.
-    bad |= (mantissa & ~(mantissa_digits | mantissa_points | sign)) |
-           (mantissa_points & (spread_point << 1) & ~first_bits<16>) |
-           (mantissa_points & first_bits<16>);
-    const std::uint64_t from_point = spread_point & mantissa;
+    const group_shape shape = shape_of_group<exponents>(bytes);
+    const std::uint64_t from_point = shape.from_point;
     // From the point on, each byte of the mantissa takes the digit after it: the point is
     // squeezed out and a 0 comes in last, so the mantissa's value is ten times its digits',
     // and the power of ten to divide by is the count of bytes from the point on, one more than
     // the digits after the point.
-    __m512i values = _mm512_maskz_sub_epi8(mantissa_digits, x, _mm512_set1_epi8('0'));
+    __m512i values = _mm512_maskz_sub_epi8(shape.mantissa_digits, x, _mm512_set1_epi8('0'));
     values = _mm512_mask_blend_epi8(from_point, values, _mm512_bsrli_epi128(values, 1));
     __m512i exponent = _mm512_sub_epi64(_mm512_setzero_si512(), lane_counts(from_point));
     if constexpr (exponents) {
         // The mantissa moved to the end of its lane, past the exponent's bytes.
-        const __m512i shift = _mm512_shuffle_epi8(lane_counts(from_e), _mm512_setzero_si512());
+        const __m512i shift =
+            _mm512_shuffle_epi8(lane_counts(shape.from_e), _mm512_setzero_si512());
         values = _mm512_shuffle_epi8(values, _mm512_sub_epi8(places, shift));
         // The exponent's digits are the lane's last three at most: 100, 10 and 1 times each.
         const __m512i exponent_values =
-            _mm512_maskz_sub_epi8(exponent_digits, x, _mm512_set1_epi8('0'));
+            _mm512_maskz_sub_epi8(shape.exponent_digits, x, _mm512_set1_epi8('0'));
         const __m512i weighted = _mm512_madd_epi16(
             _mm512_maddubs_epi16(exponent_values, _mm512_set4_epi32(0x010A6400, 0, 0, 0)),
             _mm512_set1_epi16(1));
         const __m512i magnitude = _mm512_maskz_shuffle_epi32(0x1111, weighted, _MM_PERM_DDDD);
-        const auto negative_exponent = static_cast<__mmask8>(
-            _pdep_u32(lane_bits<16>(lanes_with_any<16>(exponent_sign & minus)), 0x55));
+        const auto negative_exponent =
+            static_cast<__mmask8>(_pdep_u32(lane_bits<16>(shape.minus_exponent), 0x55));
         exponent = _mm512_add_epi64(
             exponent,
             _mm512_mask_sub_epi64(magnitude, negative_exponent, _mm512_setzero_si512(), magnitude));
@@ -124,20 +101,14 @@ template <bool exponents>
     const __m512i joined =
         _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
                          _mm512_maskz_srli_epi64(0xFF, eights, 32));
-    four_numbers four{
-        joined, exponent,
-        lane_bits<16>(lanes_with_any<16>(mantissa_digits) & ~lanes_with_any<16>(bad)) & fit,
-        lane_bits<16>(lanes_with_any<16>(sign & minus)), lane_bits<16>(lanes_with_any<16>(es))};
+    four_numbers four{joined, exponent, shape.ok, shape.negative, shape.with_exponent};
     if constexpr (exponents) {
-        // The words, in the lanes' last 3 or 8 bytes, with a sign before or nothing; each has
-        // an n, which numbers have not.
+        // The words, as x86/group_shape.h finds them; each has an n, which numbers have not.
         const __m512i lowered = _mm512_or_si512(x, _mm512_set1_epi8(0x20));
         if ((own & _mm512_cmpeq_epi8_mask(lowered, _mm512_set1_epi8('n'))) != 0) [[unlikely]] {
-            const auto word = [&](__m512i pattern, std::uint64_t bytes) {
-                const std::uint64_t matched = _mm512_cmpeq_epi8_mask(lowered, pattern);
-                return lane_bits<16>(~lanes_with_any<16>((bytes & ~(matched & own)) |
-                                                         (own & ~bytes & ~sign))) &
-                       fit;
+            const auto word = [&](__m512i pattern, std::uint64_t word_bytes) {
+                return lanes_with_word(bytes, shape, _mm512_cmpeq_epi8_mask(lowered, pattern),
+                                       word_bytes);
             };
             constexpr std::uint64_t three = first_bits<16> * 0xE000;
             four.nan = word(_mm512_set4_epi32(0x6E616E00, 0, 0, 0), three);        // "nan"

@@ -134,6 +134,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/lanes.h"
 
+#include "kernels/x86/group_shape.h"
+
 #include "kernels/x86/avx512/group_reader.h"
 
 #include "kernels/x86/avx512/divide_exactly.h"

@@ -1,0 +1,91 @@
+// What the group readers of the AVX2 and AVX-512 sets read of four short numbers, from bit
+// masks of their bytes, written once for both. Each number of up to 16 bytes ends in the last
+// byte of a 16-byte lane, so that bit 16 i + j of a mask is byte j of number i's lane, and the
+// number's own bytes are its lane's last `length`. The shape read is an optional sign, digits
+// with at most one point, and, where the data has exponents, an exponent of 1 to 3 digits with
+// an optional sign, as %e writes them. Included by the sets' files inside their target regions,
+// after x86/lanes.h.
+
+// The classes of the four lanes' bytes, bit 16 i + j for byte j of lane i.
+struct group_bytes {
+    std::uint64_t own;     // the numbers' own bytes
+    std::uint64_t digits;  // the rest only among them, but for the signs
+    std::uint64_t points;
+    std::uint64_t minus;  // '-' and, in signs, '+' too, anywhere in the lanes
+    std::uint64_t signs;
+    std::uint64_t es;  // e or E, where the data has exponents
+    unsigned fit;      // bit i: number i has at most 16 bytes
+};
+
+// What the masks say of the four numbers.
+struct group_shape {
+    std::uint64_t mantissa_digits;  // the digits before the e, if any
+    std::uint64_t from_point;       // the mantissa's bytes from its point on
+    std::uint64_t from_e;           // the bytes from the e on
+    std::uint64_t exponent_digits;
+    std::uint64_t minus_exponent;  // the last bit of each lane whose exponent has a '-'
+    std::uint64_t sign;            // a leading sign
+    unsigned ok;                   // bit i: number i has the shape
+    unsigned negative;
+    unsigned with_exponent;
+};
+
+template <bool exponents>
+[[gnu::always_inline]] inline group_shape shape_of_group(const group_bytes& bytes) noexcept {
+    const std::uint64_t own = bytes.own;
+    const std::uint64_t digits = own & bytes.digits;
+    const std::uint64_t points = own & bytes.points;
+    const std::uint64_t first = own & ~((own << 1) & ~first_bits<16>);
+    // The mantissa is the number up to its e, if any; what follows the e is its exponent.
+    std::uint64_t mantissa = own;
+    std::uint64_t bad = 0;
+    std::uint64_t es = 0;
+    std::uint64_t from_e = 0;
+    std::uint64_t exponent_digits = 0;
+    std::uint64_t exponent_sign = 0;
+    if constexpr (exponents) {
+        es = own & bytes.es;
+        from_e = from_first_set<16>(es);
+        mantissa = own & ~from_e;
+        exponent_sign = (es << 1) & ~first_bits<16> & bytes.signs;
+        const std::uint64_t body = from_e & ~es;
+        exponent_digits = body & digits;
+        // Refused here: a second e; after the e, anything but a sign first and digits; more
+        // than 3 digits; none.
+        bad = (es & (from_e << 1) & ~first_bits<16>) | (body & ~(exponent_digits | exponent_sign)) |
+              (exponent_digits & ~(first_bits<16> * 0xE000)) |
+              (lanes_with_any<16>(es) & ~lanes_with_any<16>(exponent_digits));
+    }
+    const std::uint64_t sign = first & bytes.signs;
+    const std::uint64_t mantissa_digits = mantissa & digits;
+    const std::uint64_t mantissa_points = mantissa & points;
+    const std::uint64_t spread_point = from_first_set<16>(mantissa_points);
+    // Refused here: in the mantissa, a byte that is not a digit, the point or a leading sign; a
+    // second point; a point first in the lane (16 bytes with a point first would need 10^16);
+    // no digit at all.
+    bad |= (mantissa & ~(mantissa_digits | mantissa_points | sign)) |
+           (mantissa_points & (spread_point << 1) & ~first_bits<16>) |
+           (mantissa_points & first_bits<16>);
+    return {
+        mantissa_digits,
+        spread_point & mantissa,
+        from_e,
+        exponent_digits,
+        lanes_with_any<16>(exponent_sign & bytes.minus),
+        sign,
+        lane_bits<16>(lanes_with_any<16>(mantissa_digits) & ~lanes_with_any<16>(bad)) & bytes.fit,
+        lane_bits<16>(lanes_with_any<16>(sign & bytes.minus)),
+        lane_bits<16>(lanes_with_any<16>(es))};
+}
+
+// Which of the four lanes hold exactly one of the words, from the masks of the bytes that
+// match the word's pattern: in the lanes' last 3 bytes ("nan", "inf") or 8 ("infinity"), as
+// `word_bytes` marks them, with a sign before or nothing.
+[[gnu::always_inline]] inline unsigned lanes_with_word(const group_bytes& bytes,
+                                                       const group_shape& shape,
+                                                       std::uint64_t matched,
+                                                       std::uint64_t word_bytes) noexcept {
+    return lane_bits<16>(~lanes_with_any<16>((word_bytes & ~(matched & bytes.own)) |
+                                             (bytes.own & ~word_bytes & ~shape.sign))) &
+           bytes.fit;
+}
