@@ -82,4 +82,24 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends from the libraries the binary links, by dpkg-shlibdeps (package dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A cross build's package is for its target: Debian's name of the target's architecture, as
+# dpkg-architecture gives it for the compiler's multiarch triplet (arm64 for
+# aarch64-linux-gnu), not the host's; and Depends from the target's libraries, which
+# packaging/cross-depends.cmake computes, since CPack's own run of dpkg-shlibdeps looks for
+# the host's.
+if(CMAKE_CROSSCOMPILING)
+  find_program(MEAN_DPKG_ARCHITECTURE dpkg-architecture)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "")
+  if(MEAN_DPKG_ARCHITECTURE AND CMAKE_LIBRARY_ARCHITECTURE)
+    execute_process(
+      COMMAND ${MEAN_DPKG_ARCHITECTURE} -t${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+      OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE
+      ERROR_QUIET)
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  # Where Debian's cross packages (libc6-arm64-cross ...) put the target's libraries.
+  set(CPACK_MEAN_TARGET_LIBRARIES /usr/${CMAKE_LIBRARY_ARCHITECTURE}/lib)
+  set(CPACK_MEAN_TOOL ${CMAKE_INSTALL_BINDIR}/mean)
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/cross-depends.cmake)
+endif()
 include(CPack)

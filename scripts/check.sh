@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs every test, in an order that shows a plain failure soonest: the
 # release suite (the large-file tests included), the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the check of the Debian package, and last a bounded fuzzing run
-# of the number reader (seed corpus fuzz/corpus) and of the mean pass (fuzz/corpus_pass).
+# UndefinedBehaviorSanitizer, the suite again in cross builds for arm64 and for big-endian
+# s390x run under user-mode QEMU (without the large-file tests), the checks of the Debian
+# packages for this machine and for arm64, and last a bounded fuzzing run of the number
+# reader (seed corpus fuzz/corpus) and of the mean pass (fuzz/corpus_pass).
 # The release suite runs the tests on emulated baseline and AVX2 CPUs too.
 #   FUZZ_SECONDS  how long each fuzzer runs (default 60)
 set -euo pipefail
@@ -14,7 +16,11 @@ echo "== release build and tests"
 cmake --workflow --preset release
 echo "== sanitizer build and tests"
 cmake --workflow --preset sanitize
-echo "== Debian package"
+echo "== arm64 cross build and tests, under qemu-aarch64"
+cmake --workflow --preset aarch64
+echo "== s390x cross build and tests, under qemu-s390x"
+cmake --workflow --preset s390x
+echo "== Debian packages"
 scripts/package-check.sh
 
 echo "== fuzzing the number reader and the mean pass for ${FUZZ_SECONDS:-60} s each"

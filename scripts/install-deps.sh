@@ -4,8 +4,13 @@
 set -euo pipefail
 
 # dpkg-dev gives dpkg-shlibdeps, which computes the package's Depends; lintian checks it.
-# qemu-user runs the tests on emulated CPUs, so that every kernel set is tried.
-packages=(cmake ninja-build g++ libgtest-dev dpkg-dev lintian clang libclang-rt-14-dev qemu-user)
+# qemu-user runs the tests on emulated CPUs, so that every kernel set is tried, and those of
+# the cross builds for arm64 and s390x, made by g++-aarch64-linux-gnu and g++-s390x-linux-gnu
+# with GoogleTest built for the target from googletest's sources. The cross compilers bring
+# the target's libraries (libc6-arm64-cross ...), whose dependency information gives the
+# arm64 package's Depends.
+packages=(cmake ninja-build g++ libgtest-dev dpkg-dev lintian clang libclang-rt-14-dev qemu-user
+          g++-aarch64-linux-gnu g++-s390x-linux-gnu googletest)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then

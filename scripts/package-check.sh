@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package in the release build tree and checks it: exactly the expected
 # files, a Depends line computed from the binary, the unpacked tool run on the bundled
-# example, and lintian without errors (its warnings and notes are shown).
+# example, and lintian without errors (its warnings and notes are shown). Then the arm64
+# package of the aarch64 cross build, checked the same way by package-check-arm64.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -60,3 +61,5 @@ echo "the unpacked tool printed $count and wrote $result"
 echo "== lintian"
 lintian --fail-on error --display-info "$deb"
 echo "lintian found no errors"
+
+scripts/package-check-arm64.sh
