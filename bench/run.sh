@@ -133,7 +133,7 @@ prepare_data() {
     file=$(data_file "$shape")
     stamp=$file.sha256
     if ((lines == reference_lines)); then
-        expected=${reference[$shape]}
+        expected=${reference[$shape]:-}
     elif [[ -f $stamp ]]; then
         expected=$(<"$stamp")
     fi
