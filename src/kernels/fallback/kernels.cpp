@@ -71,16 +71,9 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 #include "kernels/generic/scan_runs.h"
 
 // The runs scanner reads the plainest shape as well as the others, so it is both scanners here.
-struct ops {
+struct ops : counted_positions {
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return portable::space_mask(p);
-    }
-    [[gnu::always_inline]] static int bit_count(std::uint64_t bits) noexcept {
-        return std::popcount(bits);
-    }
-    [[gnu::always_inline]] static int append_positions(const char** out, const char* chunk,
-                                                       std::uint64_t bits) noexcept {
-        return write_positions(out, chunk, bits, std::popcount(bits));
     }
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return digit_bits(p) | digit_bits(p + 8) << 8 | digit_bits(p + 16) << 16 |
@@ -102,11 +95,7 @@ struct ops {
 
 namespace mean {
 
-const kernel_set portable_kernels = {"portable",
-                                     "portable",
-                                     portable::ops::space_mask,
-                                     portable::count_newlines,
-                                     portable::sum_numbers<portable::ops>,
-                                     portable::read_number<portable::ops>};
+const kernel_set portable_kernels =
+    portable::kernel_set_of<portable::ops>("portable", "portable", portable::count_newlines);
 
 }  // namespace mean

@@ -405,3 +405,11 @@ const char* read_number(const char* first, const char* last, double& value) noex
     bool full_read;
     return read_other<Ops>(first, end, last, value, full_read);
 }
+
+// The kernel set of a set's operations, named and labelled, with its newline count.
+template <kernel_operations Ops>
+constexpr kernel_set kernel_set_of(const char* name, const char* label,
+                                   std::uint64_t (*count_newlines)(const char*,
+                                                                   std::size_t) noexcept) noexcept {
+    return {name, label, Ops::space_mask, count_newlines, sum_numbers<Ops>, read_number<Ops>};
+}

@@ -23,3 +23,15 @@
     }
     return count;
 }
+
+// The bit operations of the sets whose CPU counts the bits of a word in one instruction (or
+// whose compiler counts them well): a set's operations take them by inheriting these.
+struct counted_positions {
+    [[gnu::always_inline]] static int bit_count(std::uint64_t bits) noexcept {
+        return std::popcount(bits);
+    }
+    [[gnu::always_inline]] static int append_positions(const char** out, const char* chunk,
+                                                       std::uint64_t bits) noexcept {
+        return write_positions(out, chunk, bits, std::popcount(bits));
+    }
+};

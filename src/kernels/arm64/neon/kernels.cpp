@@ -118,16 +118,9 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 #include "kernels/generic/positions.h"
 #include "kernels/generic/scan_runs.h"
 
-struct ops {
+struct ops : counted_positions {
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return neon::space_mask(p);
-    }
-    [[gnu::always_inline]] static int bit_count(std::uint64_t bits) noexcept {
-        return std::popcount(bits);
-    }
-    [[gnu::always_inline]] static int append_positions(const char** out, const char* chunk,
-                                                       std::uint64_t bits) noexcept {
-        return write_positions(out, chunk, bits, std::popcount(bits));
     }
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return bits32(digits(load(p)), digits(load(p + 16)));
@@ -148,11 +141,7 @@ struct ops {
 
 namespace mean {
 
-const kernel_set neon_kernels = {"neon",
-                                 "NEON",
-                                 neon::ops::space_mask,
-                                 neon::count_newlines,
-                                 neon::sum_numbers<neon::ops>,
-                                 neon::read_number<neon::ops>};
+const kernel_set neon_kernels =
+    neon::kernel_set_of<neon::ops>("neon", "NEON", neon::count_newlines);
 
 }  // namespace mean

@@ -138,16 +138,9 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/avx2/group_reader.h"
 
-struct ops {
+struct ops : counted_positions {
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return avx2::space_mask(p);
-    }
-    [[gnu::always_inline]] static int bit_count(std::uint64_t bits) noexcept {
-        return std::popcount(bits);
-    }
-    [[gnu::always_inline]] static int append_positions(const char** out, const char* chunk,
-                                                       std::uint64_t bits) noexcept {
-        return write_positions(out, chunk, bits, std::popcount(bits));
     }
     [[gnu::always_inline]] static byte_classes classify(const char* q) noexcept {
         return avx2::classify(q);
@@ -180,11 +173,7 @@ struct ops {
 
 namespace mean {
 
-const kernel_set avx2_kernels = {"avx2",
-                                 "AVX2",
-                                 avx2::ops::space_mask,
-                                 avx2::count_newlines,
-                                 avx2::sum_numbers<avx2::ops>,
-                                 avx2::read_number<avx2::ops>};
+const kernel_set avx2_kernels =
+    avx2::kernel_set_of<avx2::ops>("avx2", "AVX2", avx2::count_newlines);
 
 }  // namespace mean

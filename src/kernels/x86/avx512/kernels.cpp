@@ -130,6 +130,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
         _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('0'))};
 }
 
+#include "kernels/generic/positions.h"
 #include "kernels/x86/scan_masks.h"
 
 #include "kernels/x86/lanes.h"
@@ -142,12 +143,9 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/avx512/pairs_scanner.h"
 
-struct ops {
+struct ops : counted_positions {
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return avx512::space_mask(p);
-    }
-    [[gnu::always_inline]] static int bit_count(std::uint64_t bits) noexcept {
-        return std::popcount(bits);
     }
     [[gnu::always_inline]] static int append_positions(const char** out, const char* chunk,
                                                        std::uint64_t bits) noexcept {
@@ -190,11 +188,7 @@ struct ops {
 
 namespace mean {
 
-const kernel_set avx512_kernels = {"avx512",
-                                   "AVX-512",
-                                   avx512::ops::space_mask,
-                                   avx512::count_newlines,
-                                   avx512::sum_numbers<avx512::ops>,
-                                   avx512::read_number<avx512::ops>};
+const kernel_set avx512_kernels =
+    avx512::kernel_set_of<avx512::ops>("avx512", "AVX-512", avx512::count_newlines);
 
 }  // namespace mean

@@ -191,11 +191,7 @@ struct ops {
 
 namespace mean {
 
-const kernel_set sse2_kernels = {"sse2",
-                                 "baseline",
-                                 sse2::ops::space_mask,
-                                 sse2::count_newlines,
-                                 sse2::sum_numbers<sse2::ops>,
-                                 sse2::read_number<sse2::ops>};
+const kernel_set sse2_kernels =
+    sse2::kernel_set_of<sse2::ops>("sse2", "baseline", sse2::count_newlines);
 
 }  // namespace mean
