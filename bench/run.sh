@@ -245,7 +245,9 @@ run_rounds() {
 }
 
 # --- Header ----------------------------------------------------------------------------------
-version() { "$@" 2>&1 | head -n 1 || true; }
+version() {
+    if command -v "$1" >/dev/null; then "$@" 2>&1 | head -n 1 || true; else echo "$1 not installed"; fi
+}
 compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
 release_flags=$(sed -n 's/^CMAKE_CXX_FLAGS_RELEASE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
 echo "date:      $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
