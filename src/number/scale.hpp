@@ -137,7 +137,7 @@ inline double scale_exact(std::uint64_t w, int e) noexcept {
     // exact tie (L = U / 2) or exactly a double (L = 0). There T is an integer, u = T - 1, and
     // u's dropped bits read U / 2 - 1 or U - 1. The second rounds up to T's 53 bits, rightly;
     // the first is a tie, which goes to the even neighbour. No division is needed.
-    // (tests/scale_test.cpp tries ties, exact values and their neighbours against strtod.)
+    // (tests/number/scale_test.cpp tries ties, exact values and their neighbours against strtod.)
     const int w_shift = std::countl_zero(w);
     const std::uint64_t big_w = w << w_shift;
     const scaling::reciprocal& inverse = scaling::reciprocals[static_cast<std::size_t>(k)];
