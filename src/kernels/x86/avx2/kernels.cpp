@@ -76,7 +76,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return _mm256_cmpeq_epi8(_mm256_min_epu8(v, _mm256_set1_epi8(limit)), v);
 }
 
-// Bit masks of the 32 bytes at q, as scan_full.inc reads them.
+// Bit masks of the 32 bytes at q, as scan_masks.h reads them.
 [[gnu::always_inline]] inline byte_classes classify(const char* q) noexcept {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
     return {bits_of(up_to(x, ' ')),
@@ -90,7 +90,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 }
 
 // The value of the `count` digits that end at `end`, the point in `point_lane`, as
-// scan_full.inc has it: the lanes above the point are taken from 32 bytes before the end, the
+// scan_masks.h has it: the lanes above the point are taken from 32 bytes before the end, the
 // others from one byte further on, which squeezes the point out; the lanes of digits are kept.
 [[gnu::always_inline]] inline bool mantissa_value(const char* end, int point_lane, int count,
                                                   std::uint64_t& value) noexcept {

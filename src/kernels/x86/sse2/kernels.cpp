@@ -90,7 +90,7 @@ std::uint32_t digit_mask(const char* p) noexcept {
 }
 
 // The value of the `count` digits that end at `end`, the point in `point_lane`, as
-// scan_full.inc has it, in two halves of 16 bytes: the lanes above the point are taken from 32
+// plain_shape_of gives it, in two halves of 16 bytes: the lanes above the point are taken from 32
 // bytes before the end, the others from one byte further on, which squeezes the point out.
 // Without SSSE3's byte multiply-add, the digits are widened to 16 bits and summed in pairs
 // with SSE2's, then in fours and eights.
