@@ -88,9 +88,9 @@ inline char* write_line(char* out, double value, form how) noexcept {
 //               magnitude / 100, k uniform in [-10, 9]; about 24.5 bytes
 enum class shape { mixed, integers, exponent, timestamps, prices, g15, shortest, e17 };
 
-inline constexpr shape all_shapes[] = {shape::mixed,  shape::integers, shape::exponent,
-                                       shape::timestamps, shape::prices, shape::g15,
-                                       shape::shortest, shape::e17};
+inline constexpr shape all_shapes[] = {shape::mixed,      shape::integers, shape::exponent,
+                                       shape::timestamps, shape::prices,   shape::g15,
+                                       shape::shortest,   shape::e17};
 
 inline constexpr std::string_view name_of(shape which) noexcept {
     switch (which) {
@@ -186,11 +186,10 @@ inline char* write_shape_line(char* out, shape which, splitmix64& random,
             const auto k = static_cast<int>(e17 ? next_below(random, 20) : next_below(random, 17)) -
                            (e17 ? 10 : 8);
             const double value = k < 0 ? m / exact_powers[-k] : m * exact_powers[k];
-            const auto result =
-                e17 ? std::to_chars(out, out + max_line_length - 1, value,
-                                    std::chars_format::scientific, 17)
-                    : std::to_chars(out, out + max_line_length - 1, value,
-                                    std::chars_format::general, 15);
+            const auto result = e17 ? std::to_chars(out, out + max_line_length - 1, value,
+                                                    std::chars_format::scientific, 17)
+                                    : std::to_chars(out, out + max_line_length - 1, value,
+                                                    std::chars_format::general, 15);
             *result.ptr = '\n';
             return result.ptr + 1;
         }

@@ -26,8 +26,10 @@ namespace {
 constexpr std::size_t buffer_size = std::size_t{1} << 20;
 
 int usage() {
-    std::fputs("usage: gen_data LINES OUTFILE "
-               "[mixed|integers|exponent|timestamps|prices|g15|shortest|e17]\n", stderr);
+    std::fputs(
+        "usage: gen_data LINES OUTFILE "
+        "[mixed|integers|exponent|timestamps|prices|g15|shortest|e17]\n",
+        stderr);
     return 2;
 }
 
