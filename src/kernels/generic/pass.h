@@ -37,6 +37,19 @@ concept reads_groups = requires(const char* const* at, double* values) {
     { Ops::template read_eight<true>(at, at, values) } -> std::same_as<unsigned>;
 };
 
+// Whether the pass reads groups in the plain mode too, not only in the mode for exponents:
+// Ops::plain_groups where the set gives it, else true. A set whose scan_plain reads short
+// plain numbers as fast as its group reader does says false, for there the groups only cost: a
+// number that the group reader leaves is read twice.
+template <class Ops>
+constexpr bool plain_groups() noexcept {
+    if constexpr (requires { Ops::plain_groups; }) {
+        return Ops::plain_groups;
+    } else {
+        return true;
+    }
+}
+
 // A set that scans plain numbers several at a time:
 // Ops::scan_plain_pairs<pairs>(index, at, ends, numbers, shapes, values) is scan_plain for the
 // numbers index[0] to index[2 × pairs - 1] of at and ends, pairs being 2 or 4, into numbers
@@ -158,7 +171,8 @@ struct batch {
 // neither.
 //
 // `groups`, for the sets that read groups: whether the batch is read eight at a time first,
-// while half of the numbers of a batch were read so or, when it was not, were short.
+// while half of the numbers of a batch were read so or, when it was not, were short (in the
+// mode for exponents only, for a set without plain_groups).
 //
 // `pairs`, for the sets that scan pairs: whether the plain mode scans in pairs. The pairs
 // scanner pays only where it reads nearly all it is given, for a number it leaves costs its
@@ -368,17 +382,19 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
         if (found > wanted - count) found = static_cast<int>(wanted - count);
         int refused;
         if constexpr (reads_groups<Ops>) {
-            if (mode.groups) {
+            if (mode.groups && (plain_groups<Ops>() || mode.exponents)) {
                 // Eight at a time first, while the numbers are short.
                 const int left = read_in_groups<Ops>(b, found, mode);
                 refused = read_singly<Ops>(
                     b, [&b](int j) { return b.rest[j]; }, left, mode, whole);
             } else {
                 refused = read_singly<Ops>(b, in_order, found, mode, whole);
-                int short_numbers = 0;
-                for (int i = 0; i < found; ++i)
-                    short_numbers += b.ends[i] - b.at[i] <= 16;
-                mode.groups = 2 * short_numbers >= found;
+                if (plain_groups<Ops>() || mode.exponents) {
+                    int short_numbers = 0;
+                    for (int i = 0; i < found; ++i)
+                        short_numbers += b.ends[i] - b.at[i] <= 16;
+                    mode.groups = 2 * short_numbers >= found;
+                }
             }
         } else {
             refused = read_singly<Ops>(b, in_order, found, mode, whole);

@@ -1,6 +1,6 @@
 // Bit masks of bytes read as lanes: the bits of each vector lane's bytes, side by side in one
-// 64-bit word, handled for all lanes at once. Included by the AVX2 and AVX-512 sets' files inside
-// their target regions (it needs BMI2).
+// 64-bit word, handled for all lanes at once, with the operations of general registers that
+// every x86-64 CPU has. Included by the x86 sets' files inside their target regions.
 
 // 64-bit masks read as lanes of `width` bits: 16 for the bytes of four 128-bit lanes, 32 for
 // those of two 256-bit halves. Bit 0 of each lane, and its last bit:
@@ -24,8 +24,17 @@ template <int width>
     return bits;
 }
 
-// Bit i for lane i, from the lanes' last bits.
+// Bit i for lane i, from the lanes' last bits; the others are ignored. For lanes of 16 bits
+// the last bits, 15, 31, 47 and 63, are shifted to 0, 16, 32 and 48 and gathered into bits 45
+// to 48 by one product: each term of the multiplier moves one of them there, and every other
+// product of a bit and a term lands on a bit of its own, so nothing carries. (PEXT would do it
+// in one instruction, but it is slow on the AMD CPUs before Zen 3, and the baseline lacks it.)
 template <int width>
-[[gnu::always_inline]] inline unsigned lane_bits(std::uint64_t last) noexcept {
-    return static_cast<unsigned>(_pext_u64(last, last_bits<width>));
+[[gnu::always_inline]] inline unsigned lane_bits(std::uint64_t bits) noexcept {
+    const std::uint64_t last = bits & last_bits<width>;
+    if constexpr (width == 16) {
+        return static_cast<unsigned>(((last >> 15) * 0x0000200040008001) >> 45) & 0xF;
+    } else {
+        return static_cast<unsigned>((last >> 31) & 1) | static_cast<unsigned>(last >> 62);
+    }
 }

@@ -6,6 +6,7 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "kernels/generic/plain_shape.h"
 #include "kernels/kernels.hpp"
@@ -161,7 +162,16 @@ std::uint32_t digit_mask(const char* p) noexcept {
 // general registers, which costs the baseline less than more bit masks would.
 #include "kernels/generic/scan_runs.h"
 
+#include "kernels/x86/lanes.h"
+
+#include "kernels/x86/group_shape.h"
+
+#include "kernels/x86/sse2/group_reader.h"
+
 struct ops {
+    // Without SSSE3 the group reader reads plain numbers no faster than scan_plain does: it
+    // reads numbers with exponents only.
+    static constexpr bool plain_groups = false;
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return sse2::space_mask(p);
     }
@@ -181,6 +191,12 @@ struct ops {
     [[gnu::always_inline]] static scanned scan_plain(const char* q, const char* end,
                                                      decimal& number) noexcept {
         return sse2::scan_plain(q, end, number);
+    }
+    template <bool exponents>
+    [[gnu::always_inline]] static unsigned read_eight(const char* const* at,
+                                                      const char* const* ends,
+                                                      double* values) noexcept {
+        return sse2::read_eight<exponents>(at, ends, values);
     }
 };
 

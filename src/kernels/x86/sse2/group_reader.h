@@ -1,0 +1,254 @@
+// The baseline set's group reader: short numbers eight at a time, one to a 16-byte vector, with
+// SSE2 alone, in the manner of the AVX2 and AVX-512 sets' (x86/avx512/group_reader.h): the
+// bytes of a number of up to 16 end in the last byte of its vector, so that its digits' places
+// are the vector's places, and the masks of four numbers' bytes are joined so that
+// x86/group_shape.h reads all four at once. SSE2 has no byte shuffle, so a mantissa is not
+// moved past its exponent: its digits are read where they stand, a power of ten for each byte
+// of the exponent too many, which the exponent takes back (exact, as read_eight shows). Without
+// SSSE3's byte multiply-add, digits are widened to 16 bits and summed in pairs with SSE2's.
+// Included by the set's file inside its target region, after x86/lanes.h and x86/group_shape.h.
+
+// The byte mask of 16 bits: byte i all ones where bit i of `bits` is set. Each byte of the
+// bits is copied to eight bytes, which keep one bit each.
+[[gnu::always_inline]] inline __m128i byte_mask(unsigned bits) noexcept {
+    __m128i x = _mm_cvtsi32_si128(static_cast<int>(bits));
+    x = _mm_unpacklo_epi8(x, x);
+    x = _mm_unpacklo_epi16(x, x);
+    x = _mm_unpacklo_epi32(x, x);
+    const __m128i bit = _mm_set1_epi64x(static_cast<long long>(0x8040201008040201));
+    return _mm_cmpeq_epi8(_mm_and_si128(x, bit), bit);
+}
+
+// The four numbers' masks of one byte comparison, bits 16 i to 16 i + 15 from vector i.
+[[gnu::always_inline]] inline std::uint64_t mask_of(const __m128i* x, char byte) noexcept {
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i)
+        mask |= std::uint64_t{equal(x[i], byte)} << (16 * i);
+    return mask;
+}
+
+// How many bits each 16-bit lane of `bits` has, in that lane: sums of bits in pairs, fours,
+// bytes and lanes.
+[[gnu::always_inline]] inline std::uint64_t lane_counts(std::uint64_t bits) noexcept {
+    bits -= (bits >> 1) & 0x5555555555555555;
+    bits = (bits & 0x3333333333333333) + ((bits >> 2) & 0x3333333333333333);
+    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return (bits + (bits >> 8)) & 0x00FF00FF00FF00FF;
+}
+
+// The digits of the 16-byte digit values a and b as integers, in the two 64-bit lanes: summed
+// in pairs, fours and eights, then the two eights of each joined.
+[[gnu::always_inline]] inline __m128i two_values(__m128i a, __m128i b) noexcept {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i tens = _mm_set1_epi32(0x0001000A);
+    const __m128i hundreds = _mm_set1_epi32(0x00010064);
+    const auto fours = [&](__m128i v) {
+        const __m128i pairs = _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(v, zero), tens),
+                                              _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), tens));
+        return _mm_madd_epi16(pairs, hundreds);
+    };
+    const __m128i eights =
+        _mm_madd_epi16(_mm_packs_epi32(fours(a), fours(b)), _mm_set1_epi32(0x00012710));
+    return _mm_add_epi64(_mm_mul_epu32(eights, _mm_set1_epi64x(100000000)),
+                         _mm_srli_epi64(eights, 32));
+}
+
+// The exponents' digits of a and b, which are the vectors' last three bytes at most, with
+// 100, 10 and 1 times each: in 32-bit lanes 1 and 3.
+[[gnu::always_inline]] inline __m128i two_exponents(__m128i a, __m128i b) noexcept {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i last = _mm_unpackhi_epi64(a, b);
+    const __m128i weights = _mm_setr_epi16(0, 0, 0, 0, 0, 100, 10, 1);
+    const __m128i weighted =
+        _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(last, zero), weights),
+                        _mm_madd_epi16(_mm_unpackhi_epi8(last, zero), weights));
+    return _mm_madd_epi16(weighted, _mm_set1_epi16(1));
+}
+
+// What four numbers' vectors hold after the reading.
+struct four_numbers {
+    __m128i digits[2];         // numbers 2 h and 2 h + 1 in digits[h]'s 64-bit lanes: the
+                               // digits where they stand, as an integer
+    std::int64_t exponent[4];  // the power of ten t, the number being digits × 10^t
+    unsigned ok;
+    unsigned negative;
+    unsigned with_exponent;
+    unsigned nan = 0;
+    unsigned infinity = 0;
+};
+
+// The numbers [at[i], ends[i]) for i from 0 to 3.
+template <bool exponents>
+[[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
+                                                     const char* const* ends) noexcept {
+    __m128i x[4];
+    std::uint64_t own = 0;
+    unsigned fit = 0;
+    std::uint64_t digits = 0;
+    for (int i = 0; i < 4; ++i) {
+        x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends[i] - 16));
+        // The number's own bytes are its vector's last `length`.
+        const auto length = static_cast<std::uint64_t>(ends[i] - at[i]);
+        fit |= static_cast<unsigned>(length <= 16) << i;
+        own |= (std::uint64_t{0xFFFF} << ((16 - length) & 15) & 0xFFFF) << (16 * i);
+        digits |= std::uint64_t{digit_bits(x[i])} << (16 * i);
+    }
+    group_bytes bytes{own, digits, mask_of(x, '.'), mask_of(x, '-'), 0, 0, fit};
+    bytes.signs = bytes.minus | mask_of(x, '+');
+    __m128i lowered[4];
+    for (int i = 0; i < 4; ++i)
+        lowered[i] = _mm_or_si128(x[i], _mm_set1_epi8(0x20));
+    if constexpr (exponents) bytes.es = mask_of(lowered, 'e');
+    const group_shape shape = shape_of_group<exponents>(bytes);
+
+    four_numbers four{};
+    const std::uint64_t point_counts = lane_counts(shape.from_point);
+    const std::uint64_t e_counts = exponents ? lane_counts(shape.from_e) : 0;
+    __m128i values[4];
+    __m128i exponent_values[4];
+    for (int n = 0; n < 4; ++n) {
+        // From the point on, each byte of the mantissa takes the digit after it, which squeezes
+        // the point out and brings a 0 in last; the power of ten to divide by is the count of
+        // bytes from the point on, and, with an exponent, of the bytes from the e on, which are
+        // 0 among the digits.
+        const __m128i digit_values = _mm_sub_epi8(x[n], _mm_set1_epi8('0'));
+        const __m128i v = _mm_and_si128(
+            digit_values, byte_mask(static_cast<unsigned>(shape.mantissa_digits >> (16 * n))));
+        const __m128i from_point =
+            byte_mask(static_cast<unsigned>(shape.from_point >> (16 * n)) & 0xFFFF);
+        values[n] = _mm_or_si128(_mm_andnot_si128(from_point, v),
+                                 _mm_and_si128(from_point, _mm_srli_si128(v, 1)));
+        four.exponent[n] =
+            -static_cast<std::int64_t>(((point_counts + e_counts) >> (16 * n)) & 0xFFFF);
+        if constexpr (exponents) {
+            exponent_values[n] = _mm_and_si128(
+                digit_values, byte_mask(static_cast<unsigned>(shape.exponent_digits >> (16 * n))));
+        }
+    }
+    for (int h = 0; h < 2; ++h) {
+        four.digits[h] = two_values(values[2 * h], values[2 * h + 1]);
+        if constexpr (exponents) {
+            const __m128i weighted =
+                two_exponents(exponent_values[2 * h], exponent_values[2 * h + 1]);
+            const std::int64_t magnitude[2] = {_mm_cvtsi128_si32(_mm_srli_si128(weighted, 4)),
+                                               _mm_cvtsi128_si32(_mm_srli_si128(weighted, 12))};
+            for (int n = 2 * h; n < 2 * h + 2; ++n) {
+                const bool minus = ((shape.minus_exponent >> (16 * n + 15)) & 1) != 0;
+                four.exponent[n] += minus ? -magnitude[n - 2 * h] : magnitude[n - 2 * h];
+            }
+        }
+    }
+    four.ok = shape.ok;
+    four.negative = shape.negative;
+    four.with_exponent = shape.with_exponent;
+    if constexpr (exponents) {
+        // The words, as x86/group_shape.h finds them; each has an n, which numbers have not.
+        if ((own & mask_of(lowered, 'n')) != 0) [[unlikely]] {
+            const auto word = [&](int low_dword, int high_dword, std::uint64_t word_bytes) {
+                const __m128i pattern = _mm_setr_epi32(0, 0, low_dword, high_dword);
+                std::uint64_t matched = 0;
+                for (int i = 0; i < 4; ++i) {
+                    matched |= std::uint64_t{static_cast<std::uint16_t>(
+                                   _mm_movemask_epi8(_mm_cmpeq_epi8(lowered[i], pattern)))}
+                               << (16 * i);
+                }
+                return lanes_with_word(bytes, shape, matched, word_bytes);
+            };
+            constexpr std::uint64_t three = first_bits<16> * 0xE000;
+            four.nan = word(0, 0x6E616E00, three);                                  // "nan"
+            four.infinity = word(0, 0x666E6900, three) |                            // "inf"
+                            word(0x69666E69, 0x7974696E, first_bits<16> * 0xFF00);  // "infinity"
+        }
+    }
+    return four;
+}
+
+// Exactly the double of each of the two integers below 2^64 in the 64-bit lanes of v, as the
+// AVX2 set's to_doubles makes them: 2^84 + upper × 2^32 and 2^52 + lower are doubles exactly,
+// the first less 2^84 + 2^52 exactly; adding the second rounds once.
+[[gnu::always_inline]] inline __m128d to_doubles(__m128i v) noexcept {
+    const __m128i high = _mm_or_si128(_mm_srli_epi64(v, 32), _mm_set1_epi64x(0x4530000000000000));
+    const __m128i low = _mm_or_si128(_mm_and_si128(v, _mm_set1_epi64x(0xFFFFFFFF)),
+                                     _mm_set1_epi64x(0x4330000000000000));
+    return _mm_add_pd(_mm_sub_pd(_mm_castsi128_pd(high),
+                                 _mm_set1_pd(19342813118337666422669312.0)),  // 2^84 + 2^52
+                      _mm_castsi128_pd(low));
+}
+
+// All ones in 64-bit lane i where bit i of `bits` is set, for i 0 and 1.
+[[gnu::always_inline]] inline __m128i qword_mask(unsigned bits) noexcept {
+    return _mm_set_epi64x(-static_cast<long long>((bits >> 1) & 1),
+                          -static_cast<long long>(bits & 1));
+}
+
+// Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
+// returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
+// the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
+// the words too.
+//
+// Exact: the digits v where they stand, times 10^t, are read as v × 10^t or v / 10^-t, with
+// |t| <= 22, which is one IEEE operation, rounded once to nearest, when v is a double.
+//  - With no exponent, v is below 10^16 < 2^54: as the AVX-512 set's reader shows, it is
+//    rounded once to the nearest double when t = 0, and is an even integer below 2^54, a
+//    double, when there is a point.
+//  - With an exponent, v is m × 10^(p + k): m the mantissa's d digits, p 1 for a point, and k
+//    for the e and the 1 to 3 bytes after it, so k >= 2 and d + p + k <= 16. Then v is a
+//    double, for m × 5^(p + k) < 10^d × 5^(16 - d) = 2^d × 5^16 <= 2^14 × 5^16 < 2^52, and v
+//    is that times 2^(p + k).
+template <bool exponents>
+[[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
+                                                  double* values) noexcept {
+    unsigned ok = 0;
+    unsigned negative = 0;
+    unsigned with_exponent = 0;
+    unsigned nan = 0;
+    unsigned infinity = 0;
+    unsigned up = 0;  // bit i: t > 0
+    std::int64_t magnitudes[8];
+    __m128i digits[4];
+    for (int quarter = 0; quarter < 2; ++quarter) {
+        const four_numbers four = read_four<exponents>(at + 4 * quarter, ends + 4 * quarter);
+        digits[2 * quarter] = four.digits[0];
+        digits[2 * quarter + 1] = four.digits[1];
+        for (int n = 0; n < 4; ++n) {
+            const std::int64_t t = four.exponent[n];
+            const std::int64_t magnitude = t < 0 ? -t : t;
+            const bool in_range = magnitude <= 22;
+            magnitudes[4 * quarter + n] = in_range ? magnitude : 0;
+            up |= static_cast<unsigned>(t > 0) << (4 * quarter + n);
+            ok |= static_cast<unsigned>(((four.ok >> n) & 1) != 0 && in_range) << (4 * quarter + n);
+        }
+        negative |= four.negative << 4 * quarter;
+        with_exponent |= four.with_exponent << 4 * quarter;
+        if constexpr (exponents) {
+            nan |= four.nan << 4 * quarter;
+            infinity |= four.infinity << 4 * quarter;
+        }
+    }
+    for (int pair = 0; pair < 4; ++pair) {
+        const __m128d d = to_doubles(digits[pair]);
+        const __m128d powers = _mm_setr_pd(exact_powers_of_ten[magnitudes[2 * pair]],
+                                           exact_powers_of_ten[magnitudes[2 * pair + 1]]);
+        __m128d scaled = _mm_div_pd(d, powers);
+        if constexpr (exponents) {
+            const __m128d times = _mm_castsi128_pd(qword_mask(up >> (2 * pair)));
+            scaled =
+                _mm_or_pd(_mm_andnot_pd(times, scaled), _mm_and_pd(times, _mm_mul_pd(d, powers)));
+        }
+        const __m128i sign =
+            _mm_and_si128(qword_mask(negative >> (2 * pair)), _mm_set1_epi64x(INT64_MIN));
+        _mm_storeu_pd(values + 2 * pair,
+                      _mm_castsi128_pd(_mm_or_si128(_mm_castpd_si128(scaled), sign)));
+    }
+    if constexpr (exponents) {
+        // The words are rare among numbers: set one by one.
+        for (unsigned words = nan | infinity; words != 0; words &= words - 1) {
+            const int i = std::countr_zero(words);
+            const double word = ((nan >> i) & 1) != 0 ? std::numeric_limits<double>::quiet_NaN()
+                                                      : std::numeric_limits<double>::infinity();
+            values[i] = ((negative >> i) & 1) != 0 ? -word : word;
+        }
+    }
+    ok |= nan | infinity;
+    return ok | (with_exponent & ok) << 8;
+}
