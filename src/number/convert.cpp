@@ -13,16 +13,17 @@
 namespace mean {
 namespace {
 
-// The correctly rounded w × 10^e in `value`, for 0 < w < 2^64, when -22 <= e <= 22, or when
-// e is larger but w × 10^(e - 22) is still below 2^64 (then that product is exact and only the
-// last factor 10^22 rounds). False for anything else.
+// The correctly rounded w × 10^e in `value`, for 0 < w < 2^64, when |e| <= max_exact_exponent,
+// or when e is larger but w × 10^(e - max_exact_exponent) is still below 2^64 (then that
+// product is exact and only the last factor rounds). False for anything else.
 bool scale_exactly(std::uint64_t w, std::int64_t e, double& value) noexcept {
-    if (e < -22 || e > 22 + 19) return false;
-    if (e > 22) {
-        const std::uint64_t factor = integer_powers_of_ten[e - 22];
+    constexpr int widest = max_exact_exponent;
+    if (e < -widest || e > widest + 19) return false;
+    if (e > widest) {
+        const std::uint64_t factor = integer_powers_of_ten[e - widest];
         if (w > std::numeric_limits<std::uint64_t>::max() / factor) return false;
         w *= factor;
-        e = 22;
+        e = widest;
     }
     value = scale(w, static_cast<int>(e));
     return true;

@@ -40,7 +40,8 @@ namespace scaling {
 
 __extension__ typedef unsigned __int128 u128;  // GCC and Clang on x86-64
 
-inline constexpr std::uint64_t pow5[23] = {1,
+// 5^0 to 5^27, all below 2^63.
+inline constexpr std::uint64_t pow5[28] = {1,
                                            5,
                                            25,
                                            125,
@@ -62,7 +63,12 @@ inline constexpr std::uint64_t pow5[23] = {1,
                                            19073486328125,
                                            95367431640625,
                                            476837158203125,
-                                           2384185791015625};
+                                           2384185791015625,
+                                           11920928955078125,
+                                           59604644775390625,
+                                           298023223876953125,
+                                           1490116119384765625,
+                                           7450580596923828125};
 
 // 1 / 5^k, truncated to 128 bits: r × 2^-(128 + t) with 2^127 <= r < 2^128, t = floor(log2 5^k).
 struct reciprocal {
@@ -87,7 +93,7 @@ constexpr reciprocal make_reciprocal(std::uint64_t d) {
 }
 
 inline constexpr auto reciprocals = [] {
-    std::array<reciprocal, 23> table{};
+    std::array<reciprocal, 28> table{};
     for (std::size_t k = 1; k < table.size(); ++k)
         table[k] = make_reciprocal(pow5[k]);
     return table;
@@ -117,9 +123,11 @@ inline double round_to_double(u128 n, int binary_exponent) noexcept {
 
 }  // namespace scaling
 
-// 10^e = 5^e × 2^e, and 5^22 < 2^52, so a product fits in 128 bits.
+// The widest exponent that scale_exact takes: 10^e = 5^e × 2^e, and 5^27 < 2^63, so a product
+// fits in 128 bits and a reciprocal's divisor in 64.
+inline constexpr int max_exact_exponent = 27;
 
-// The correctly rounded w × 10^e, for 0 < w < 2^64 and -22 <= e <= 22, in integer arithmetic.
+// The correctly rounded w × 10^e, for 0 < w < 2^64 and -27 <= e <= 27, in integer arithmetic.
 // Inline, so that each kernel set compiles it with its own instructions.
 inline double scale_exact(std::uint64_t w, int e) noexcept {
     if (e >= 0)
@@ -130,8 +138,8 @@ inline double scale_exact(std::uint64_t w, int e) noexcept {
     // multiple of 5^k. Let U be the unit of the 53rd bit kept and L = T mod U the part of T
     // that rounding drops.
     //  - For k >= 5, t >= shift, so T / U = N / 5^k for an integer N and L = U j / 5^k for an
-    //    integer j. As 5^k is odd, L is exactly U / 2 or at least U / (2 × 5^k) > 2^21 from it,
-    //    and exactly 0 or at least U / 5^k from 0 and from U.
+    //    integer j. As 5^k is odd, L is exactly U / 2 or at least U / (2 × 5^k) > 2^10 from it
+    //    (U >= 2^74 and 5^k < 2^63), and exactly 0 or at least U / 5^k from 0 and from U.
     //  - For k <= 4, L = 2^(64 + t) j / 5^k, and the same holds with gaps beyond 2^55.
     // So the dropped bits of u decide the rounding as those of T would, except where T is an
     // exact tie (L = U / 2) or exactly a double (L = 0). There T is an integer, u = T - 1, and
@@ -163,18 +171,19 @@ inline double scale_exact(std::uint64_t w, int e) noexcept {
                              m + up);
 }
 
-// The correctly rounded w × 10^e for -22 <= e <= 22.
+// The correctly rounded w × 10^e for -27 <= e <= 27.
 inline double scale(std::uint64_t w, int e) noexcept {
-    // w and 10^|e| (at most 5^22 × 2^22, 5^22 < 2^53) are both exact doubles, so one IEEE
-    // operation rounds the exact product or quotient once, to nearest. Both are computed and
-    // one is kept, so that no branch depends on the exponent's sign, which data such as %e
-    // output has either way at random.
-    if (w <= (std::uint64_t{1} << 53)) {
+    // For |e| <= 22, w and 10^|e| (at most 5^22 × 2^22, 5^22 < 2^53) are both exact doubles,
+    // so one IEEE operation rounds the exact product or quotient once, to nearest. Both are
+    // computed and one is kept, so that no branch depends on the exponent's sign, which data
+    // such as %e output has either way at random.
+    if ((w <= (std::uint64_t{1} << 53)) & (static_cast<unsigned>(e + 22) <= 44)) {
         const double v = static_cast<double>(w);
         const double up = v * exact_powers_of_ten[e < 0 ? 0 : e];
         const double down = v / exact_powers_of_ten[e < 0 ? -e : 0];
         return e < 0 ? down : up;
     }
+    if (w == 0) return 0.0;
     return scale_exact(w, e);
 }
 

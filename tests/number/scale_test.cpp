@@ -22,6 +22,7 @@ __extension__ typedef unsigned __int128 u128;  // GCC and Clang on x86-64
 using Rng = std::mt19937_64;
 constexpr int kMaxFailures = 10;
 constexpr u128 kTwoTo64 = static_cast<u128>(1) << 64;
+constexpr int kWidest = mean::max_exact_exponent;
 
 std::uint64_t bits(double v) {
     return std::bit_cast<std::uint64_t>(v);
@@ -112,7 +113,7 @@ class Checker {
 TEST(ScaleExact, MultiplesOfPowersOfFiveAndNeighbours) {
     Checker checker;
     Rng rng(0x5ca1e001);
-    for (int k = 1; k <= 22; ++k) {
+    for (int k = 1; k <= kWidest; ++k) {
         const std::uint64_t p = pow5(k);
         const std::uint64_t m_max = (~std::uint64_t{0} - 2) / p;
         const std::uint64_t m_53 = (std::uint64_t{1} << 53) / p;
@@ -133,7 +134,7 @@ TEST(ScaleExact, MultiplesOfPowersOfFiveAndNeighbours) {
             multiple(odd_of_length(rng, length) & ~(rng() & 1));
         }
     }
-    checker.finish(22 * 5 * 2000);
+    checker.finish(kWidest * 5 * 2000);
 }
 
 // w × 10^e exactly halfway between two doubles: w × 10^e = c × 2^s with c odd of 54 bits, so
@@ -163,7 +164,8 @@ TEST(ScaleExact, ExactTiesAndNeighbours) {
                 tie(static_cast<u128>(c) * p << j, -k, c, j - k);
         }
     }
-    for (int e = 0; e <= 22; ++e) {
+    // (c' × 5^e has 54 bits only while 5^e < 2^54, so up to e = 23.)
+    for (int e = 0; pow5(e) < std::uint64_t{1} << 54; ++e) {
         const std::uint64_t p = pow5(e);
         // The odd c' with 2^53 < c' × 5^e < 2^54.
         const std::uint64_t low = ((std::uint64_t{1} << 53) / p + 1) | 1;
@@ -185,7 +187,7 @@ TEST(ScaleExact, ExactTiesAndNeighbours) {
 TEST(ScaleExact, NearestToMidpointsAndNeighbours) {
     Checker checker;
     Rng rng(0x5ca1e003);
-    for (int e = -22; e <= 22; ++e) {
+    for (int e = -kWidest; e <= kWidest; ++e) {
         const int k = e < 0 ? -e : 0;
         const std::uint64_t p = pow5(e < 0 ? -e : e);
         // x = X × 2^q, 2^52 <= X < 2^53; the midpoint is (2X + 1) × 2^(q - 1).
@@ -229,15 +231,15 @@ TEST(ScaleExact, NearestToMidpointsAndNeighbours) {
             checker.around(w, e);
         }
     }
-    checker.finish(45 * 5 * 2500);
+    checker.finish((2 * kWidest + 1) * 5 * 2500);
 }
 
 // w × 10^e exactly a double: w = M × 5^k × 2^E for e = -k, or w = M × 2^E with M × 5^e below
-// 2^53 for e >= 0; and the neighbours, whose quotients sit just off a double.
+// 2^53 for e >= 0 (so e <= 22); and the neighbours, whose quotients sit just off a double.
 TEST(ScaleExact, ExactlyRepresentableAndNeighbours) {
     Checker checker;
     Rng rng(0x5ca1e004);
-    for (int e = -22; e <= 22; ++e) {
+    for (int e = -kWidest; e <= 22; ++e) {
         const std::uint64_t p = pow5(e < 0 ? -e : e);
         // For e >= 0, one bit more than always fits; a draw with M × 5^e too long is halved.
         const int max_length = e < 0 ? 64 - bit_length(p) : 54 - bit_length(p);
@@ -258,24 +260,24 @@ TEST(ScaleExact, ExactlyRepresentableAndNeighbours) {
             }
         }
     }
-    checker.finish(45 * 2000 * 2 * 5 - 1000);
+    checker.finish((kWidest + 23) * 2000 * 2 * 5 - 1000);
 }
 
 // Every w in [2^64 - 2^16, 2^64) and in [2^53, 2^53 + 2^16), for every e.
 TEST(ScaleExact, EveryWordBelowTwoToThe64) {
     Checker checker;
-    for (int e = -22; e <= 22; ++e)
+    for (int e = -kWidest; e <= kWidest; ++e)
         for (std::uint64_t i = 1; i <= std::uint64_t{1} << 16; ++i)
             checker.check(0 - i, e);
-    checker.finish(45 << 16);
+    checker.finish((2 * kWidest + 1) << 16);
 }
 
 TEST(ScaleExact, EveryWordFromTwoToThe53) {
     Checker checker;
-    for (int e = -22; e <= 22; ++e)
+    for (int e = -kWidest; e <= kWidest; ++e)
         for (std::uint64_t i = 0; i < std::uint64_t{1} << 16; ++i)
             checker.check((std::uint64_t{1} << 53) + i, e);
-    checker.finish(45 << 16);
+    checker.finish((2 * kWidest + 1) << 16);
 }
 
 }  // namespace

@@ -118,7 +118,8 @@ inline const char* end_of(const char* q) noexcept {
 // The double of a number that a vector scanner read, [q, end).
 [[gnu::always_inline]] inline double convert_plain(const decimal& number, const char* q,
                                                    const char* end) noexcept {
-    if ((!number.truncated) & (static_cast<std::uint32_t>(number.exponent + 22) <= 44)) [[likely]] {
+    if ((!number.truncated) & (static_cast<std::uint32_t>(number.exponent + max_exact_exponent) <=
+                               2 * max_exact_exponent)) [[likely]] {
         // Zero needs no case of its own: 0 × 10^e is 0, with the sign.
         return with_sign(scale(number.digits, number.exponent), number.negative);
     }
