@@ -16,12 +16,15 @@ template <int width>
     return (((bits & ~last) + ~last) | bits) & last;
 }
 
-// Each lane's bits from its lowest set bit up: spread upwards, never across lanes.
+// Each lane's bits from its lowest set bit up: v | -v in each lane, never across lanes. The
+// lanes are negated at once by the subtraction of lanes in one word (Hacker's Delight, 2-18):
+// 0 - v computed below each lane's top bit, where no borrow can leave the lane, and the top
+// bit set apart.
 template <int width>
 [[gnu::always_inline]] inline std::uint64_t from_first_set(std::uint64_t bits) noexcept {
-    for (int shift = 1; shift < width; shift *= 2)
-        bits |= (bits << shift) & ~(first_bits<width> * ((std::uint64_t{1} << shift) - 1));
-    return bits;
+    constexpr std::uint64_t top = last_bits<width>;
+    const std::uint64_t negated = (top - (bits & ~top)) ^ (~bits & top);
+    return bits | negated;
 }
 
 // Bit i for lane i, from the lanes' last bits; the others are ignored. For lanes of 16 bits
