@@ -1,4 +1,5 @@
-// scale_exact(w, e) against strtod of the text "<w>e<e>", bit for bit, on the inputs where a
+// scale_exact(w, e), and scale and scale_down, which take it for large w, against strtod of the
+// text "<w>e<e>", bit for bit, on the inputs where a
 // short cut in the rounding would show: multiples of 5^k, exact ties, the integers nearest to
 // the midpoints between doubles, exactly representable values, each with its neighbours, and
 // every w at the two ends of the range that reaches scale_exact.
@@ -64,18 +65,23 @@ double reference(std::uint64_t w, int e) {
     return std::strtod(text_of(w, e).c_str(), nullptr);
 }
 
-// Compares scale_exact with strtod and records each disagreement, the first few in full.
+// Compares scale_exact, and scale and scale_down, with strtod and records
+// each disagreement, the first few in full.
 class Checker {
   public:
     void check(std::uint64_t w, int e) {
         ++checked_;
         const double expected = reference(w, e);
-        const double got = mean::scale_exact(w, e);
-        if (bits(got) != bits(expected) && ++failures_ <= kMaxFailures) {
-            ADD_FAILURE() << "scale_exact(" << w << ", " << e << ") for \"" << text_of(w, e)
-                          << "\": bits " << std::hex << bits(got) << ", strtod gives "
-                          << bits(expected) << std::dec;
-        }
+        const auto compare = [&](const char* name, double got) {
+            if (bits(got) != bits(expected) && ++failures_ <= kMaxFailures) {
+                ADD_FAILURE() << name << "(" << w << ", " << e << ") for \"" << text_of(w, e)
+                              << "\": bits " << std::hex << bits(got) << ", strtod gives "
+                              << bits(expected) << std::dec;
+            }
+        };
+        compare("scale_exact", mean::scale_exact(w, e));
+        compare("scale", mean::scale(w, e));
+        if (e <= 0 && e >= -22) compare("scale_down", mean::scale_down(w, -e));
     }
 
     // w + d for each d in [-reach, reach] with 0 < w + d < 2^64.
@@ -261,6 +267,29 @@ TEST(ScaleExact, ExactlyRepresentableAndNeighbours) {
         }
     }
     checker.finish((kWidest + 23) * 2000 * 2 * 5 - 1000);
+}
+
+// w / 10^k just below a power of two 2^j, where the doubles below are twice as close as those
+// above and a quotient rounded up to 2^j is furthest from the nearest: w = 2^j × 10^k less
+// about 0 to 4 of the spaces below 2^j, and their neighbours, for every j with w above 2^53.
+TEST(ScaleExact, JustBelowPowersOfTwo) {
+    Checker checker;
+    Rng rng(0x5ca1e005);
+    for (int k = 1; k <= kWidest; ++k) {
+        const std::uint64_t p = pow5(k);
+        for (int j = -k; j < 64; ++j) {
+            // 2^j × 10^k = 5^k × 2^(j + k)
+            if (bit_length(p) + j + k > 64) break;
+            const u128 center = static_cast<u128>(p) << (j + k);
+            if (center <= static_cast<u128>(1) << 53) continue;
+            const u128 space = center >> 54;  // in units of w, the space below 2^j, rounded
+            for (int halves = 0; halves <= 8; ++halves)
+                checker.around(center - space * halves / 2, -k);
+            for (int i = 0; i < 20; ++i)
+                checker.around(center - static_cast<u128>(rng() % (4 * space + 1)), -k);
+        }
+    }
+    checker.finish(10000);
 }
 
 // Every w in [2^64 - 2^16, 2^64) and in [2^53, 2^53 + 2^16), for every e.
