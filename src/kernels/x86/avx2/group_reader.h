@@ -40,7 +40,7 @@
 struct four_numbers {
     __m256i digits[2];         // numbers 2 h and 2 h + 1 in digits[h]'s 64-bit lanes 0 and 2: the
                                // digits as an integer, times 10 when there is a point
-    std::int64_t exponent[4];  // the power of ten t, the number being digits × 10^t
+    std::int32_t exponent[4];  // the power of ten t, the number being digits × 10^t
     unsigned ok;
     unsigned negative;
     unsigned with_exponent;
@@ -54,14 +54,23 @@ template <bool exponents>
 [[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
                                                      const char* const* ends) noexcept {
     const __m256i x[2] = {lanes_ending_at(ends), lanes_ending_at(ends + 2)};
-    std::uint64_t own = 0;
-    unsigned fit = 0;
-    for (int i = 0; i < 4; ++i) {
-        // The number's own bytes are its lane's last `length`.
-        const auto length = static_cast<std::uint64_t>(ends[i] - at[i]);
-        fit |= static_cast<unsigned>(length <= 16) << i;
-        own |= (std::uint64_t{0xFFFF} << ((16 - length) & 15) & 0xFFFF) << (16 * i);
-    }
+    // The number's own bytes are its lane's last `length`: the bytes whose place plus the
+    // length, at most 16, is 16 or more. (A length is far below 2^31, so the 32-bit minimum of
+    // each half of its 64 bits is the minimum of the length.)
+    const __m256i whole_lengths =
+        _mm256_sub_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ends)),
+                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)));
+    const auto fit = static_cast<unsigned>(_mm256_movemask_pd(
+        _mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_set1_epi64x(17), whole_lengths))));
+    const __m256i lengths = _mm256_min_epi32(whole_lengths, _mm256_set1_epi64x(16));
+    const __m256i places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0,
+                                            1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const auto own_bytes = [&](__m256i pair) {
+        const __m256i spread = _mm256_shuffle_epi8(pair, _mm256_setzero_si256());
+        return _mm256_cmpgt_epi8(_mm256_add_epi8(spread, places), _mm256_set1_epi8(15));
+    };
+    const std::uint64_t own = mask_of(own_bytes(_mm256_permute4x64_epi64(lengths, 0x50)),
+                                      own_bytes(_mm256_permute4x64_epi64(lengths, 0xFA)));
     group_bytes bytes{own,
                       mask_of(is_digit(x[0]), is_digit(x[1])),
                       mask_of(equal(x[0], '.'), equal(x[1], '.')),
@@ -76,8 +85,6 @@ template <bool exponents>
     const group_shape shape = shape_of_group<exponents>(bytes);
 
     four_numbers four{};
-    const __m256i places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0,
-                                            1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     for (int h = 0; h < 2; ++h) {
         // From the point on, each byte of the mantissa takes the digit after it, which squeezes
         // the point out; the power of ten to divide by is the count of bytes from the point on.
@@ -103,11 +110,13 @@ template <bool exponents>
                     _mm256_and_si256(digit_values, byte_mask(shape.exponent_digits >> (32 * h))),
                     _mm256_setr_epi32(0, 0, 0, 0x010A6400, 0, 0, 0, 0x010A6400)),
                 _mm256_set1_epi16(1));
-            const std::int64_t magnitude[2] = {_mm256_extract_epi32(weighted, 3),
+            const std::int32_t magnitude[2] = {_mm256_extract_epi32(weighted, 3),
                                                _mm256_extract_epi32(weighted, 7)};
             for (int n = 2 * h; n < 2 * h + 2; ++n) {
-                const bool minus = ((shape.minus_exponent >> (16 * n + 15)) & 1) != 0;
-                four.exponent[n] += minus ? -magnitude[n - 2 * h] : magnitude[n - 2 * h];
+                const auto minus =
+                    static_cast<std::int32_t>((shape.minus_exponent >> (16 * n + 15)) & 1);
+                // Negated without a branch: the sign is as likely one way as the other.
+                four.exponent[n] += (magnitude[n - 2 * h] ^ -minus) + minus;
             }
         }
         // Summed in pairs, fours and eights, then the two eights of each lane joined.
@@ -173,21 +182,15 @@ template <bool exponents>
     unsigned with_exponent = 0;
     unsigned nan = 0;
     unsigned infinity = 0;
-    alignas(32) std::int64_t magnitudes[8];
-    alignas(32) std::int64_t exponents_up[8];  // all ones where t > 0
+    alignas(32) std::int32_t powers_of_ten[8];  // t, all eight at once
     __m256i digits[4];
     for (int quarter = 0; quarter < 2; ++quarter) {
         const four_numbers four = read_four<exponents>(at + 4 * quarter, ends + 4 * quarter);
         digits[2 * quarter] = four.digits[0];
         digits[2 * quarter + 1] = four.digits[1];
-        for (int n = 0; n < 4; ++n) {
-            const std::int64_t t = four.exponent[n];
-            const std::int64_t magnitude = t < 0 ? -t : t;
-            const bool in_range = magnitude <= 22;
-            magnitudes[4 * quarter + n] = in_range ? magnitude : 0;
-            exponents_up[4 * quarter + n] = -static_cast<std::int64_t>(t > 0);
-            ok |= static_cast<unsigned>(((four.ok >> n) & 1) != 0 && in_range) << (4 * quarter + n);
-        }
+        for (int n = 0; n < 4; ++n)
+            powers_of_ten[4 * quarter + n] = four.exponent[n];
+        ok |= four.ok << 4 * quarter;
         negative |= four.negative << 4 * quarter;
         with_exponent |= four.with_exponent << 4 * quarter;
         if constexpr (exponents) {
@@ -195,6 +198,15 @@ template <bool exponents>
             infinity |= four.infinity << 4 * quarter;
         }
     }
+    // |t| at most 22, where 10^|t| is a double, for all eight at once.
+    const __m256i t = _mm256_load_si256(reinterpret_cast<const __m256i*>(powers_of_ten));
+    const __m256i magnitude = _mm256_abs_epi32(t);
+    const __m256i in_range = _mm256_cmpgt_epi32(_mm256_set1_epi32(23), magnitude);
+    alignas(32) std::int32_t magnitudes[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(magnitudes),
+                       _mm256_and_si256(magnitude, in_range));
+    ok &= static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in_range)));
+    const __m256i up = _mm256_cmpgt_epi32(t, _mm256_setzero_si256());  // all ones where t > 0
     for (int half = 0; half < 2; ++half) {
         // Numbers 4 × half to 4 × half + 3, from the 64-bit lanes 0 and 2 of two pairs' digits.
         const __m256i v = _mm256_permute4x64_epi64(
@@ -208,8 +220,8 @@ template <bool exponents>
         if constexpr (exponents) {
             scaled = _mm256_blendv_pd(
                 scaled, _mm256_mul_pd(d, powers),
-                _mm256_castsi256_pd(
-                    _mm256_load_si256(reinterpret_cast<const __m256i*>(exponents_up + 4 * half))));
+                _mm256_castsi256_pd(_mm256_cvtepi32_epi64(
+                    half == 0 ? _mm256_castsi256_si128(up) : _mm256_extracti128_si256(up, 1))));
             scaled =
                 _mm256_blendv_pd(scaled, _mm256_set1_pd(std::numeric_limits<double>::quiet_NaN()),
                                  _mm256_castsi256_pd(qword_mask((nan >> 4 * half) & 0xF)));
