@@ -69,7 +69,7 @@
 struct four_numbers {
     __m128i digits[2];         // numbers 2 h and 2 h + 1 in digits[h]'s 64-bit lanes: the
                                // digits where they stand, as an integer
-    std::int64_t exponent[4];  // the power of ten t, the number being digits × 10^t
+    std::int32_t exponent[4];  // the power of ten t, the number being digits × 10^t
     unsigned ok;
     unsigned negative;
     unsigned with_exponent;
@@ -119,7 +119,7 @@ template <bool exponents>
         values[n] = _mm_or_si128(_mm_andnot_si128(from_point, v),
                                  _mm_and_si128(from_point, _mm_srli_si128(v, 1)));
         four.exponent[n] =
-            -static_cast<std::int64_t>(((point_counts + e_counts) >> (16 * n)) & 0xFFFF);
+            -static_cast<std::int32_t>(((point_counts + e_counts) >> (16 * n)) & 0xFFFF);
         if constexpr (exponents) {
             exponent_values[n] = _mm_and_si128(
                 digit_values, byte_mask(static_cast<unsigned>(shape.exponent_digits >> (16 * n))));
@@ -130,11 +130,13 @@ template <bool exponents>
         if constexpr (exponents) {
             const __m128i weighted =
                 two_exponents(exponent_values[2 * h], exponent_values[2 * h + 1]);
-            const std::int64_t magnitude[2] = {_mm_cvtsi128_si32(_mm_srli_si128(weighted, 4)),
+            const std::int32_t magnitude[2] = {_mm_cvtsi128_si32(_mm_srli_si128(weighted, 4)),
                                                _mm_cvtsi128_si32(_mm_srli_si128(weighted, 12))};
             for (int n = 2 * h; n < 2 * h + 2; ++n) {
-                const bool minus = ((shape.minus_exponent >> (16 * n + 15)) & 1) != 0;
-                four.exponent[n] += minus ? -magnitude[n - 2 * h] : magnitude[n - 2 * h];
+                const auto minus =
+                    static_cast<std::int32_t>((shape.minus_exponent >> (16 * n + 15)) & 1);
+                // Negated without a branch: the sign is as likely one way as the other.
+                four.exponent[n] += (magnitude[n - 2 * h] ^ -minus) + minus;
             }
         }
     }
@@ -203,21 +205,25 @@ template <bool exponents>
     unsigned with_exponent = 0;
     unsigned nan = 0;
     unsigned infinity = 0;
-    unsigned up = 0;  // bit i: t > 0
-    std::int64_t magnitudes[8];
+    alignas(16) std::int32_t magnitudes[8];  // |t|, where at most 22
+    __m128i up[4];                           // all ones in a pair's 64-bit lane where t > 0
     __m128i digits[4];
     for (int quarter = 0; quarter < 2; ++quarter) {
         const four_numbers four = read_four<exponents>(at + 4 * quarter, ends + 4 * quarter);
         digits[2 * quarter] = four.digits[0];
         digits[2 * quarter + 1] = four.digits[1];
-        for (int n = 0; n < 4; ++n) {
-            const std::int64_t t = four.exponent[n];
-            const std::int64_t magnitude = t < 0 ? -t : t;
-            const bool in_range = magnitude <= 22;
-            magnitudes[4 * quarter + n] = in_range ? magnitude : 0;
-            up |= static_cast<unsigned>(t > 0) << (4 * quarter + n);
-            ok |= static_cast<unsigned>(((four.ok >> n) & 1) != 0 && in_range) << (4 * quarter + n);
-        }
+        // The four at once: |t| from the sign's mask, and whether 10^|t| is a double.
+        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(four.exponent));
+        const __m128i sign = _mm_srai_epi32(t, 31);
+        const __m128i magnitude = _mm_sub_epi32(_mm_xor_si128(t, sign), sign);
+        const __m128i in_range = _mm_cmpgt_epi32(_mm_set1_epi32(23), magnitude);
+        _mm_store_si128(reinterpret_cast<__m128i*>(magnitudes + 4 * quarter),
+                        _mm_and_si128(magnitude, in_range));
+        const __m128i positive = _mm_cmpgt_epi32(t, _mm_setzero_si128());
+        up[2 * quarter] = _mm_unpacklo_epi32(positive, positive);
+        up[2 * quarter + 1] = _mm_unpackhi_epi32(positive, positive);
+        ok |= (four.ok & static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(in_range))))
+              << 4 * quarter;
         negative |= four.negative << 4 * quarter;
         with_exponent |= four.with_exponent << 4 * quarter;
         if constexpr (exponents) {
@@ -231,7 +237,7 @@ template <bool exponents>
                                            exact_powers_of_ten[magnitudes[2 * pair + 1]]);
         __m128d scaled = _mm_div_pd(d, powers);
         if constexpr (exponents) {
-            const __m128d times = _mm_castsi128_pd(qword_mask(up >> (2 * pair)));
+            const __m128d times = _mm_castsi128_pd(up[pair]);
             scaled =
                 _mm_or_pd(_mm_andnot_pd(times, scaled), _mm_and_pd(times, _mm_mul_pd(d, powers)));
         }
