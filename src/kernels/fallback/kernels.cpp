@@ -72,6 +72,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 // The runs scanner reads the plainest shape as well as the others, so it is both scanners here.
 struct ops : counted_positions {
+    static constexpr bool mantissas_plain = false;
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return portable::space_mask(p);
     }

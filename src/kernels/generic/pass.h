@@ -126,13 +126,60 @@ inline const char* end_of(const char* q) noexcept {
     return convert_general(number, q, end);
 }
 
+// Whether scan_plain reads the mantissa of a number with an exponent, [q, e), as a plain number
+// of its own: Ops::mantissas_plain where the set gives it, else true. A set whose scan_plain is
+// its scan_full says false.
+template <class Ops>
+constexpr bool mantissas_plain() noexcept {
+    if constexpr (requires { Ops::mantissas_plain; }) {
+        return Ops::mantissas_plain;
+    } else {
+        return true;
+    }
+}
+
+// scan_full for the number [q, end), by a shorter way for the shape %e writes: a mantissa that
+// scan_plain reads, then e or E, an optional sign and 1 to 3 digits. The e is found among the
+// last eight bytes, read as one word, where an exponent of 1 to 3 digits puts it: bytes 3 to
+// 6, the last of them that is e or E (a byte is 0 after the xor exactly when it is one, and the
+// test for 0 carries nothing from byte to byte). The mantissa's scan is scan_plain's, and
+// costs far less than scan_full's reading of the whole, the more the longer the mantissa.
+template <class Ops>
+[[gnu::always_inline]] inline scanned scan_number_of_mode(const char* q, const char* end,
+                                                          decimal& number) noexcept {
+    if constexpr (mantissas_plain<Ops>()) {
+        const std::uint64_t last = load_le64(end - 8);  // end[-1] in the top byte
+        const std::uint64_t t = (last | 0x2020202020202020) ^ 0x6565656565656565;
+        const std::uint64_t es =
+            ~(((t & 0x7F7F7F7F7F7F7F7F) + 0x7F7F7F7F7F7F7F7F) | t) & 0x0080808080000000;
+        if (es != 0) {
+            const int at = (63 - std::countl_zero(es)) / 8;
+            const char* const e = end - 8 + at;
+            const bool minus = e[1] == '-';
+            const int count = 7 - at - (minus | (e[1] == '+'));  // the exponent's digits
+            // The digits are the word's top `count` bytes; the others are made '0's. (The
+            // shifts are kept below 64 for any count; only 1 to 3 is read.)
+            const std::uint64_t digits =
+                (last >> ((8 * (8 - count)) & 63)) | (0x3030303030303030 << ((8 * count) & 63));
+            if ((static_cast<unsigned>(count - 1) <= 2) & (e > q) && all_digits(digits) &&
+                Ops::scan_plain(q, e, number) == scanned::plain) {
+                const auto value =
+                    static_cast<std::int32_t>(leading_digits_value(end - count, count));
+                number.exponent += (value ^ -static_cast<std::int32_t>(minus)) + minus;
+                return scanned::exponent;
+            }
+        }
+    }
+    return Ops::scan_full(q, number);
+}
+
 // The number [q, end) that scan_plain left: scan_full, or else read_scalar. Returns the
 // number's end, or q when the text is refused; `full_read` says whether scan_full read it.
 template <class Ops>
 [[gnu::noinline]] const char* read_other(const char* q, const char* end, const char* whole,
                                          double& value, bool& full_read) noexcept {
     decimal number;
-    full_read = Ops::scan_full(q, number) != scanned::none;
+    full_read = scan_number_of_mode<Ops>(q, end, number) != scanned::none;
     if (full_read) {
         value = convert_plain(number, q, end);
         return end;
@@ -280,7 +327,7 @@ template <class Ops, class Index>
     if (mode.exponents) {
         for (int j = 0; j < left; ++j) {
             const int i = index(j);
-            b.shapes[i] = Ops::scan_full(b.at[i], b.numbers[i]);
+            b.shapes[i] = scan_number_of_mode<Ops>(b.at[i], b.ends[i], b.numbers[i]);
             const bool plain = (b.shapes[i] == scanned::plain) & (b.at[i][0] != '+');
             mode.other += plain;
             mode.suited += (b.shapes[i] != scanned::none) & !plain;
