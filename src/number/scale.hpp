@@ -143,8 +143,11 @@ inline double scale_exact(std::uint64_t w, int e) noexcept {
     //  - For k <= 4, L = 2^(64 + t) j / 5^k, and the same holds with gaps beyond 2^55.
     // So the dropped bits of u decide the rounding as those of T would, except where T is an
     // exact tie (L = U / 2) or exactly a double (L = 0). There T is an integer, u = T - 1, and
-    // u's dropped bits read U / 2 - 1 or U - 1. The second rounds up to T's 53 bits, rightly;
-    // the first is a tie, which goes to the even neighbour. No division is needed.
+    // u's dropped bits D read U / 2 - 1 or U - 1. The second rounds up to T's 53 bits, rightly;
+    // the first is a tie, which goes to the even neighbour. D is never U / 2 itself, nor within
+    // 2^10 of it but for the tie, so T rounds up exactly when D + (m & 1) >= U / 2, where m is
+    // the 53 bits kept: when D + U / 2 + (m & 1) carries out of D's bits. No division is
+    // needed.
     // (tests/number/scale_test.cpp tries ties, exact values and their neighbours against strtod.)
     const int w_shift = std::countl_zero(w);
     const std::uint64_t big_w = w << w_shift;
@@ -163,9 +166,9 @@ inline double scale_exact(std::uint64_t w, int e) noexcept {
     const std::uint64_t m = high >> shift;
     const std::uint64_t rest_high = high & ((std::uint64_t{1} << shift) - 1);
     const std::uint64_t half_high = std::uint64_t{1} << (shift - 1);
-    const std::uint64_t tie = (rest_high == half_high - 1) & (rest_low == ~std::uint64_t{0});
-    const std::uint64_t up =
-        (rest_high > half_high) | ((rest_high == half_high) & (rest_low != 0)) | (tie & m);
+    // D's low 64 bits carry only when they are all ones and m is odd.
+    const std::uint64_t carry = (m & 1) & static_cast<std::uint64_t>(rest_low == ~std::uint64_t{0});
+    const std::uint64_t up = (rest_high + half_high + carry) >> shift;
     // value = u × 2^(64 - 128 - t - w_shift - k) = m × 2^(shift - t - w_shift - k)
     return scaling::assemble(static_cast<std::uint64_t>(shift - inverse.t - w_shift - k + 1075),
                              m + up);
