@@ -133,6 +133,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 #include "kernels/generic/positions.h"
 #include "kernels/x86/scan_masks.h"
 
+#define MEAN_LANE_BITS_BY_PEXT
 #include "kernels/x86/lanes.h"
 
 #include "kernels/x86/group_shape.h"
