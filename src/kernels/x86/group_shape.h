@@ -89,3 +89,17 @@ template <bool exponents>
                                              (bytes.own & ~word_bytes & ~shape.sign))) &
            bytes.fit;
 }
+
+// The lanes that hold nan, and those that hold inf or infinity, in any case: `matched(low,
+// high)` gives the mask of the bytes of the lowered lanes that equal a pattern whose bytes 8 to
+// 11 are the 32 bits `low` and 12 to 15 `high`, the words' letters in the lanes' last bytes.
+template <class Match>
+[[gnu::always_inline]] inline void lanes_with_words(const group_bytes& bytes,
+                                                    const group_shape& shape, Match matched,
+                                                    unsigned& nan, unsigned& infinity) noexcept {
+    constexpr std::uint64_t three = first_bits<16> * 0xE000;
+    nan = lanes_with_word(bytes, shape, matched(0, 0x6E616E00), three);        // "nan"
+    infinity = lanes_with_word(bytes, shape, matched(0, 0x666E6900), three) |  // "inf"
+               lanes_with_word(bytes, shape, matched(0x69666E69, 0x7974696E),
+                               first_bits<16> * 0xFF00);  // "infinity"
+}

@@ -133,18 +133,13 @@ template <bool exponents>
     if constexpr (exponents) {
         // The words, as x86/group_shape.h finds them; each has an n, which numbers have not.
         if ((own & mask_of(equal(lowered[0], 'n'), equal(lowered[1], 'n'))) != 0) [[unlikely]] {
-            const auto word = [&](int low_dword, int high_dword, std::uint64_t word_bytes) {
+            const auto matched = [&](int low_dword, int high_dword) {
                 const __m256i pattern =
                     _mm256_setr_epi32(0, 0, low_dword, high_dword, 0, 0, low_dword, high_dword);
-                return lanes_with_word(bytes, shape,
-                                       mask_of(_mm256_cmpeq_epi8(lowered[0], pattern),
-                                               _mm256_cmpeq_epi8(lowered[1], pattern)),
-                                       word_bytes);
+                return mask_of(_mm256_cmpeq_epi8(lowered[0], pattern),
+                               _mm256_cmpeq_epi8(lowered[1], pattern));
             };
-            constexpr std::uint64_t three = first_bits<16> * 0xE000;
-            four.nan = word(0, 0x6E616E00, three);                                  // "nan"
-            four.infinity = word(0, 0x666E6900, three) |                            // "inf"
-                            word(0x69666E69, 0x7974696E, first_bits<16> * 0xFF00);  // "infinity"
+            lanes_with_words(bytes, shape, matched, four.nan, four.infinity);
         }
     }
     return four;

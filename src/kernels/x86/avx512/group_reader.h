@@ -106,15 +106,11 @@ template <bool exponents>
         // The words, as x86/group_shape.h finds them; each has an n, which numbers have not.
         const __m512i lowered = _mm512_or_si512(x, _mm512_set1_epi8(0x20));
         if ((own & _mm512_cmpeq_epi8_mask(lowered, _mm512_set1_epi8('n'))) != 0) [[unlikely]] {
-            const auto word = [&](__m512i pattern, std::uint64_t word_bytes) {
-                return lanes_with_word(bytes, shape, _mm512_cmpeq_epi8_mask(lowered, pattern),
-                                       word_bytes);
+            const auto matched = [&](int low_dword, int high_dword) {
+                return _mm512_cmpeq_epi8_mask(lowered,
+                                              _mm512_set4_epi32(high_dword, low_dword, 0, 0));
             };
-            constexpr std::uint64_t three = first_bits<16> * 0xE000;
-            four.nan = word(_mm512_set4_epi32(0x6E616E00, 0, 0, 0), three);        // "nan"
-            four.infinity = word(_mm512_set4_epi32(0x666E6900, 0, 0, 0), three) |  // "inf"
-                            word(_mm512_set4_epi32(0x7974696E, 0x69666E69, 0, 0),
-                                 first_bits<16> * 0xFF00);  // "infinity"
+            lanes_with_words(bytes, shape, matched, four.nan, four.infinity);
         }
     }
     return four;

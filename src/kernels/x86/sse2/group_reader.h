@@ -146,20 +146,17 @@ template <bool exponents>
     if constexpr (exponents) {
         // The words, as x86/group_shape.h finds them; each has an n, which numbers have not.
         if ((own & mask_of(lowered, 'n')) != 0) [[unlikely]] {
-            const auto word = [&](int low_dword, int high_dword, std::uint64_t word_bytes) {
+            const auto matched = [&](int low_dword, int high_dword) {
                 const __m128i pattern = _mm_setr_epi32(0, 0, low_dword, high_dword);
-                std::uint64_t matched = 0;
+                std::uint64_t mask = 0;
                 for (int i = 0; i < 4; ++i) {
-                    matched |= std::uint64_t{static_cast<std::uint16_t>(
-                                   _mm_movemask_epi8(_mm_cmpeq_epi8(lowered[i], pattern)))}
-                               << (16 * i);
+                    mask |= std::uint64_t{static_cast<std::uint16_t>(
+                                _mm_movemask_epi8(_mm_cmpeq_epi8(lowered[i], pattern)))}
+                            << (16 * i);
                 }
-                return lanes_with_word(bytes, shape, matched, word_bytes);
+                return mask;
             };
-            constexpr std::uint64_t three = first_bits<16> * 0xE000;
-            four.nan = word(0, 0x6E616E00, three);                                  // "nan"
-            four.infinity = word(0, 0x666E6900, three) |                            // "inf"
-                            word(0x69666E69, 0x7974696E, first_bits<16> * 0xFF00);  // "infinity"
+            lanes_with_words(bytes, shape, matched, four.nan, four.infinity);
         }
     }
     return four;
