@@ -439,8 +439,9 @@ TEST_P(Kernels, SumNumbersReadsNumbersOfUpToEighteenBytesAsAScalarLoopDoes) {
 }
 
 TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
-    // Plain numbers of 17 to 32 bytes may be scanned several at a time. Each text, at each of
-    // four places among long zeros, after short zeros: the total is the text's value, exactly.
+    // Plain numbers of 17 to 32 bytes may be scanned several at a time, and mantissas as long
+    // with an exponent after them. Each text, at each of four places among long zeros, after
+    // short zeros: the total is the text's value, exactly.
     std::vector<std::string> texts = {
         "18446744073709551615", "18446744073709551616", "-18446744073709551615",
         "1844674407370955161.5", "1844674407370955161.6", ".18446744073709551615",
@@ -453,7 +454,9 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
         // 2^11 is a tie between doubles, and one more goes up,
         // which only the cut digit tells.
         "18446744073709553664", "18446744073709553665", "1844674407370955366.5",
-        "18446744073709553670", "-36893488147419107329",
+        "18446744073709553670", "-36893488147419107329", "1.8446744073709553664e5",
+        "1.8446744073709553665e-7", "-3.6893488147419107329E+12", "18446744073709553670e-27",
+        "1.8446744073709553664e19", "1.8446744073709553665e19", "-1.8446744073709553670e+19",
         // More than 20 digits from the first not 0, or after the point; a tail past the tie.
         "0.0000000000000000000001", "-0.00000000000000000000012345", "-123456789012345678901234.5",
         "12345678901234567890.123456789", "00000000000000000000000000001.5",
@@ -470,6 +473,7 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
             digits += static_cast<char>('0' + random() % 10);
         if (random() % 4 != 0) digits.insert(random() % (digits.size() + 1), 1, '.');
         if (random() % 3 == 0) digits.insert(0, 1, '-');
+        if (random() % 4 == 0) digits += "e" + std::to_string(static_cast<int>(random() % 61) - 30);
         texts.push_back(digits);
     }
     for (const std::string& text : texts) {

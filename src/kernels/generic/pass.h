@@ -162,7 +162,7 @@ template <class Ops>
             const std::uint64_t digits =
                 (last >> ((8 * (8 - count)) & 63)) | (0x3030303030303030 << ((8 * count) & 63));
             if ((static_cast<unsigned>(count - 1) <= 2) & (e > q) && all_digits(digits) &&
-                Ops::scan_plain(q, e, number) == scanned::plain) {
+                Ops::scan_plain(q, e, number) != scanned::none) {
                 const auto value =
                     static_cast<std::int32_t>(leading_digits_value(end - count, count));
                 number.exponent += (value ^ -static_cast<std::int32_t>(minus)) + minus;

@@ -49,29 +49,45 @@ struct plain_shape {
             negative, count, (31 - point_lane) & 31, point_lane};
 }
 
+// What join_groups kept of the digits: all of them, or, of 20 digits from 2^64 up, the first
+// 19, the last cut, a 0 or not (as the scalar scanner keeps them, so that such a number is
+// read once, not left to scan_full).
+enum class joined { whole, cut_zero, cut };
+
 // The value of `count` (up to 20) digits that fill the last lanes of 32, summed in groups of
 // eight: `front` holds the groups of lanes 0 to 7 (low half) and 8 to 15 (high half), of which
-// only lanes 12 to 15 may hold digits, and `back` those of lanes 16 to 23 and 24 to 31. False
-// when the value does not fit 64 bits, which only 20 digits can fail to.
-[[gnu::always_inline]] inline bool join_groups(std::uint64_t front, std::uint64_t back, int count,
-                                               std::uint64_t& value) noexcept {
+// only lanes 12 to 15 may hold digits, and `back` those of lanes 16 to 23 and 24 to 31. Only 20
+// digits can fail to fit 64 bits; their first 19 always do, being below 10^19.
+[[gnu::always_inline]] inline joined join_groups(std::uint64_t front, std::uint64_t back, int count,
+                                                 std::uint64_t& value) noexcept {
     const std::uint64_t last_sixteen = (back & 0xFFFFFFFF) * 100000000 + (back >> 32);
     if (count < 20) [[likely]] {
         value = (front >> 32) * 10000000000000000 + last_sixteen;
-        return true;
+        return joined::whole;
     }
-    return !__builtin_mul_overflow(front >> 32, std::uint64_t{10000000000000000}, &value) &&
-           !__builtin_add_overflow(value, last_sixteen, &value);
+    if (!__builtin_mul_overflow(front >> 32, std::uint64_t{10000000000000000}, &value) &&
+        !__builtin_add_overflow(value, last_sixteen, &value)) {
+        return joined::whole;
+    }
+    value = (front >> 32) * 1000000000000000 + last_sixteen / 10;
+    return last_sixteen % 10 == 0 ? joined::cut_zero : joined::cut;
 }
 
-// The record of a plain number of that shape and value.
+// The record of a plain number of that shape and digits. A number cut to 19 digits is
+// 10 × value (plus the digit cut) at 10^-fraction; it is not plain as the pass takes it, for
+// its power of ten may be positive and its digits inexact.
 [[gnu::always_inline]] inline scanned decimal_of(const plain_shape& shape, std::uint64_t value,
-                                                 decimal& number) noexcept {
+                                                 joined digits, decimal& number) noexcept {
     number.digits = value;
     number.exponent = -shape.fraction;
     number.negative = shape.negative;
     number.truncated = false;
-    return scanned::plain;
+    if (digits == joined::whole) [[likely]] {
+        return scanned::plain;
+    }
+    number.exponent += 1;
+    number.truncated = digits == joined::cut;
+    return scanned::exponent;
 }
 
 }  // namespace mean

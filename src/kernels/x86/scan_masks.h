@@ -4,11 +4,12 @@
 //   int Ops::bit_count(std::uint64_t bits)   the number of bits set
 //   byte_classes Ops::classify(const char* q)
 //        bit masks of the 32 bytes at q (bit i for q[i])
-//   bool Ops::mantissa_value(const char* end, int point_lane, int count, std::uint64_t& value)
+//   joined Ops::mantissa_value(const char* end, int point_lane, int count,
+//                              std::uint64_t& value)
 //        the value of the `count` (1 to 20) digits that end at `end`, with a point among them
 //        in the bit `point_lane` of the 32 bytes before the end (bit j for the byte 32 - j
-//        before it; -1 for none); false when it does not fit 64 bits. It reads the 33 bytes
-//        before `end`, and any other count gives a value of no meaning, and no fault.
+//        before it; -1 for none), as join_groups keeps them. It reads the 33 bytes before
+//        `end`, and any other count gives a value of no meaning, and no fault.
 
 // Scans the common shapes of a decimal at q into `number`: an optional sign, digits with at
 // most one point, and optionally e or E, an optional sign and 1 to 3 digits, the whole within
@@ -66,8 +67,10 @@ template <class Ops>
     // (A point after the last digit kept is not among the digits read.)
     const bool point_read = point != 0 && (kept == mantissa_digits || point < kept);
     std::uint64_t value;
+    // (20 digits here have a leading 0, for more than 19 from the first that is not 0 were cut
+    // above, so all of them fit.)
     ok &= Ops::mantissa_value(q + (kept_end > 0 ? kept_end : 1), point_read ? 31 - fraction : -1,
-                              count, value);
+                              count, value) == joined::whole;
     if (!ok) return scanned::none;
 
     std::int32_t exponent = dropped_whole - fraction;

@@ -80,8 +80,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // plain_shape_of gives it: the lanes above the point are taken from 32 bytes before the end,
 // the others from one byte further on, which squeezes the point out; the lanes of digits are
 // kept, and summed eight at a time in general registers.
-[[gnu::always_inline]] inline bool mantissa_value(const char* end, int point_lane, int count,
-                                                  std::uint64_t& value) noexcept {
+[[gnu::always_inline]] inline joined mantissa_value(const char* end, int point_lane, int count,
+                                                    std::uint64_t& value) noexcept {
     const int8x16_t point = vdupq_n_s8(static_cast<std::int8_t>(point_lane));
     const int8x16_t last_other = vdupq_n_s8(static_cast<std::int8_t>(31 - count));
     const auto digit_values = [&](const char* right, int8x16_t lanes) {
@@ -108,11 +108,10 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     const plain_shape shape = plain_shape_of(
         static_cast<std::uint64_t>(end - q), bits32(digits(low), digits(high)),
         bits32(vceqq_u8(low, vdupq_n_u8('.')), vceqq_u8(high, vdupq_n_u8('.'))), q[0] == '-');
+    if (!shape.ok) return scanned::none;
     std::uint64_t value;
-    if (!shape.ok || !mantissa_value(end, shape.point_lane, shape.count, value)) {
-        return scanned::none;
-    }
-    return decimal_of(shape, value, number);
+    const joined kept = mantissa_value(end, shape.point_lane, shape.count, value);
+    return decimal_of(shape, value, kept, number);
 }
 
 #include "kernels/generic/positions.h"

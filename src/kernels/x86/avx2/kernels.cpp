@@ -92,8 +92,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // The value of the `count` digits that end at `end`, the point in `point_lane`, as
 // scan_masks.h has it: the lanes above the point are taken from 32 bytes before the end, the
 // others from one byte further on, which squeezes the point out; the lanes of digits are kept.
-[[gnu::always_inline]] inline bool mantissa_value(const char* end, int point_lane, int count,
-                                                  std::uint64_t& value) noexcept {
+[[gnu::always_inline]] inline joined mantissa_value(const char* end, int point_lane, int count,
+                                                    std::uint64_t& value) noexcept {
     const __m256i lanes =
         _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
                          21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
@@ -112,10 +112,10 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 // Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
 // follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
-// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
-// scanned::none for anything else, which scan_full then reads. The 32 bytes before the end are
-// classified into bit masks, bit j for lane j, so that the number's own bytes are the top
-// `length` lanes. Reads up to 33 bytes before the end.
+// them, the whole within 31 bytes. Returns scanned::plain, or scanned::exponent for 20 digits
+// cut to 19 (see join_groups), or scanned::none for anything else, which scan_full then reads. The
+// 32 bytes before the end are classified into bit masks, bit j for lane j, so that the number's own
+// bytes are the top `length` lanes. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
                                                  decimal& number) noexcept {
     const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
@@ -123,11 +123,10 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
         plain_shape_of(static_cast<std::uint64_t>(end - q),
                        bits_of(up_to(_mm256_sub_epi8(right, _mm256_set1_epi8('0')), 9)),
                        bits_of(_mm256_cmpeq_epi8(right, _mm256_set1_epi8('.'))), q[0] == '-');
+    if (!shape.ok) return scanned::none;
     std::uint64_t value;
-    if (!shape.ok || !mantissa_value(end, shape.point_lane, shape.count, value)) {
-        return scanned::none;
-    }
-    return decimal_of(shape, value, number);
+    const joined kept = mantissa_value(end, shape.point_lane, shape.count, value);
+    return decimal_of(shape, value, kept, number);
 }
 
 #include "kernels/x86/scan_masks.h"
@@ -145,8 +144,8 @@ struct ops : counted_positions {
     [[gnu::always_inline]] static byte_classes classify(const char* q) noexcept {
         return avx2::classify(q);
     }
-    [[gnu::always_inline]] static bool mantissa_value(const char* end, int point_lane, int count,
-                                                      std::uint64_t& value) noexcept {
+    [[gnu::always_inline]] static joined mantissa_value(const char* end, int point_lane, int count,
+                                                        std::uint64_t& value) noexcept {
         return avx2::mantissa_value(end, point_lane, count, value);
     }
     [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {

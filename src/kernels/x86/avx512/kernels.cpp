@@ -49,8 +49,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 // The value of the `count` digits that end at `end`, the point in `point_lane`, as
 // scan_masks.h has it: the lanes above the point are taken from 32 bytes before the end, the
 // others from one byte further on, which squeezes the point out.
-[[gnu::always_inline]] inline bool mantissa_value(const char* end, int point_lane, int count,
-                                                  std::uint64_t& value) noexcept {
+[[gnu::always_inline]] inline joined mantissa_value(const char* end, int point_lane, int count,
+                                                    std::uint64_t& value) noexcept {
     const __m256i values = _mm256_maskz_sub_epi8(
         static_cast<__mmask32>(~std::uint64_t{0} << ((32 - count) & 63)),
         _mm256_mask_blend_epi8(static_cast<__mmask32>(~std::uint64_t{0} << ((point_lane + 1) & 63)),
@@ -97,8 +97,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 // Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
 // follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
-// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
-// scanned::none for anything else, which scan_full then reads.
+// them, the whole within 31 bytes. Returns scanned::plain, or scanned::exponent for 20 digits
+// cut to 19 (see join_groups), or scanned::none for anything else, which scan_full then reads.
 //
 // The 32 bytes before the end are classified into bit masks, bit j for the byte 32 - j before
 // the end, so that the number's own bytes are the top `length` bits: every one of them but a
@@ -112,9 +112,9 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
         _mm256_cmple_epu8_mask(_mm256_sub_epi8(right, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)),
         _mm256_cmpeq_epi8_mask(right, _mm256_set1_epi8('.')), q[0] == '-');
     std::uint64_t value;
-    const bool read = mantissa_value(end, shape.point_lane, shape.count, value);
-    if (!(shape.ok & read)) return scanned::none;
-    return decimal_of(shape, value, number);
+    const joined kept = mantissa_value(end, shape.point_lane, shape.count, value);
+    if (!shape.ok) return scanned::none;
+    return decimal_of(shape, value, kept, number);
 }
 
 // Bit masks of the 32 bytes at q, as scan_masks.h reads them.
@@ -155,8 +155,8 @@ struct ops : counted_positions {
     [[gnu::always_inline]] static byte_classes classify(const char* q) noexcept {
         return avx512::classify(q);
     }
-    [[gnu::always_inline]] static bool mantissa_value(const char* end, int point_lane, int count,
-                                                      std::uint64_t& value) noexcept {
+    [[gnu::always_inline]] static joined mantissa_value(const char* end, int point_lane, int count,
+                                                        std::uint64_t& value) noexcept {
         return avx512::mantissa_value(end, point_lane, count, value);
     }
     [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {

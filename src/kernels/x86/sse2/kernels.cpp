@@ -95,8 +95,8 @@ std::uint32_t digit_mask(const char* p) noexcept {
 // bytes before the end, the others from one byte further on, which squeezes the point out.
 // Without SSSE3's byte multiply-add, the digits are widened to 16 bits and summed in pairs
 // with SSE2's, then in fours and eights.
-[[gnu::always_inline]] inline bool mantissa_value(const char* end, int point_lane, int count,
-                                                  std::uint64_t& value) noexcept {
+[[gnu::always_inline]] inline joined mantissa_value(const char* end, int point_lane, int count,
+                                                    std::uint64_t& value) noexcept {
     const auto load = [](const char* p) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     };
@@ -135,9 +135,9 @@ std::uint32_t digit_mask(const char* p) noexcept {
 
 // Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
 // follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
-// them, whose value fits 64 bits, the whole within 31 bytes. Returns scanned::plain, or
-// scanned::none for anything else, which scan_full then reads. As the AVX2 set's scanner, in
-// two halves of 16 bytes. Reads up to 33 bytes before the end.
+// them, the whole within 31 bytes. Returns scanned::plain, or scanned::exponent for 20 digits
+// cut to 19 (see join_groups), or scanned::none for anything else, which scan_full then reads. As
+// the AVX2 set's scanner, in two halves of 16 bytes. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
                                                  decimal& number) noexcept {
     // A number of up to 16 bytes, the most, needs the last 16 alone.
@@ -151,11 +151,10 @@ std::uint32_t digit_mask(const char* p) noexcept {
         points |= equal(low, '.');
     }
     const plain_shape shape = plain_shape_of(length, digits, points, q[0] == '-');
+    if (!shape.ok) return scanned::none;
     std::uint64_t value;
-    if (!shape.ok || !mantissa_value(end, shape.point_lane, shape.count, value)) {
-        return scanned::none;
-    }
-    return decimal_of(shape, value, number);
+    const joined kept = mantissa_value(end, shape.point_lane, shape.count, value);
+    return decimal_of(shape, value, kept, number);
 }
 
 // The second scanner: runs of digits walked in a digit bitmap and read eight at a time in
