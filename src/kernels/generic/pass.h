@@ -188,9 +188,11 @@ template <class Ops>
 }
 
 // Numbers are read in batches, one stage at a time over the batch: find the starts, read in
-// groups, scan the texts, convert, add. Each stage is a short loop whose steps do not wait on
-// each other, so the processor overlaps many numbers, and a branch that goes the other way for
-// one number does not throw away the work of the others.
+// groups, scan the texts, convert; and the values are added while the next batch is found.
+// Each stage is a short loop whose steps do not wait on each other, so the processor overlaps
+// many numbers, and a branch that goes the other way for one number does not throw away the
+// work of the others. The additions alone wait on each other, which is why they run beside
+// the finding of the next batch.
 constexpr int batch_size = 64;
 
 // What the stages of one batch hand on: for number i, its text [at[i], ends[i]), its record
@@ -201,7 +203,8 @@ struct batch {
     const char* ends[room];
     decimal numbers[room];
     scanned shapes[room];
-    double values[room];
+    double* values = value_rooms[0];  // one of the two rooms; the other holds the last batch's
+    double value_rooms[2][room];
     std::uint8_t ready[room / 8];  // bit i % 8 of ready[i / 8]: number i read in a group
     int rest[room];                // the numbers the groups left, in order
 };
@@ -255,6 +258,30 @@ struct reading_mode {
     }
 };
 
+// The values of a batch, added to the total in file order, one rounding each, while the next
+// batch is found: each addition waits for the one before, but nothing of the finding waits for
+// them, so added a few to each chunk found, they run beside the finding instead of after it.
+struct pending_sum {
+    double total;
+    const double* values = nullptr;
+    int count = 0;
+    int next = 0;
+
+    // Adds the next four values, while four are left.
+    [[gnu::always_inline]] void add_four() noexcept {
+        if (next + 4 <= count) {
+            for (int i = 0; i < 4; ++i)
+                total = values[next + i] + total;
+            next += 4;
+        }
+    }
+    // Adds the values left.
+    [[gnu::always_inline]] void add_rest() noexcept {
+        for (; next < count; ++next)
+            total = values[next] + total;
+    }
+};
+
 // Finds where numbers start and end, 64 bytes at a time, from the white-space bitmap: they
 // start where white space ends and end where it starts again. The last number found may end
 // in a chunk not yet read: its start waits for the next batch.
@@ -264,11 +291,14 @@ struct number_finder {
     std::uint64_t space_before = 1;  // the first byte starts a number, if anything
     int started = 0;                 // starts in `at`, one more than the ends when one waits
 
-    // Lists the next batch's numbers in at and ends; returns how many ended.
+    // Lists the next batch's numbers in at and ends, adding the last batch's values as it goes;
+    // returns how many ended.
     template <class Ops>
-    [[gnu::always_inline]] int find(const char** at, const char** ends) noexcept {
+    [[gnu::always_inline]] int find(const char** at, const char** ends,
+                                    pending_sum& pending) noexcept {
         int found = 0;
         for (; found < batch_size && chunk < whole; chunk += 64) {
+            pending.add_four();
             const auto left = static_cast<std::size_t>(whole - chunk);
             std::uint64_t spaces = Ops::space_mask(chunk);
             if (left < 64) spaces |= ~std::uint64_t{0} << left;
@@ -406,14 +436,6 @@ template <class Ops, class Index>
     return convert_numbers<Ops>(b, index, left, mode, whole);
 }
 
-// The values added to the total in file order, one rounding each.
-[[gnu::always_inline]] inline double add_values(const double* values, int count,
-                                                double total) noexcept {
-    for (int i = 0; i < count; ++i)
-        total = values[i] + total;
-    return total;
-}
-
 // Reads, in order, the numbers that start in [first, whole), as kernel_set::sum_numbers says.
 template <kernel_operations Ops>
 block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
@@ -422,10 +444,12 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
     number_finder finder{first, whole};
     reading_mode mode;
     mode.groups = reads_groups<Ops>;
+    pending_sum pending{total};
     std::int32_t count = 0;
     const auto in_order = [](int j) { return j; };
     while (count < wanted) {
-        int found = finder.find<Ops>(b.at, b.ends);
+        int found = finder.find<Ops>(b.at, b.ends, pending);
+        pending.add_rest();
         if (found == 0) break;
         if (found > wanted - count) found = static_cast<int>(wanted - count);
         int refused;
@@ -448,13 +472,19 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
             refused = read_singly<Ops>(b, in_order, found, mode, whole);
         }
         mode.end_batch(found);
-        if (refused >= 0)
-            return {add_values(b.values, refused, total), count + refused, b.at[refused]};
-        total = add_values(b.values, found, total);
+        if (refused >= 0) {
+            pending = {pending.total, b.values, refused};
+            pending.add_rest();
+            return {pending.total, count + refused, b.at[refused]};
+        }
+        // This batch's values are added while the next is found, into the other room.
+        pending = {pending.total, b.values, found};
+        b.values = b.values == b.value_rooms[0] ? b.value_rooms[1] : b.value_rooms[0];
         count += found;
         finder.keep_waiting(b.at, found);
     }
-    return {total, count, nullptr};
+    pending.add_rest();
+    return {pending.total, count, nullptr};
 }
 
 // The number at `first` as the mean pass reads it, as kernel_set::read_number says.
