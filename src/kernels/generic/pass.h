@@ -260,7 +260,8 @@ struct reading_mode {
 
 // The values of a batch, added to the total in file order, one rounding each, while the next
 // batch is found: each addition waits for the one before, but nothing of the finding waits for
-// them, so added a few to each chunk found, they run beside the finding instead of after it.
+// them, so added a few to each chunk found and each group read, they run beside that work
+// instead of after it.
 struct pending_sum {
     double total;
     const double* values = nullptr;
@@ -323,10 +324,12 @@ struct number_finder {
 // Reads the first `found` numbers of the batch eight at a time where the group reader can, and
 // lists those it left in b.rest; returns how many it left.
 template <class Ops>
-[[gnu::always_inline]] inline int read_in_groups(batch& b, int found, reading_mode& mode) noexcept {
+[[gnu::always_inline]] inline int read_in_groups(batch& b, int found, reading_mode& mode,
+                                                 pending_sum& pending) noexcept {
     int grouped = 0;
     int read = 0;
     for (; grouped + 8 <= found; grouped += 8) {
+        pending.add_four();
         const unsigned group = mode.exponents
                                    ? Ops::template read_eight<true>(
                                          b.at + grouped, b.ends + grouped, b.values + grouped)
@@ -449,14 +452,13 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
     const auto in_order = [](int j) { return j; };
     while (count < wanted) {
         int found = finder.find<Ops>(b.at, b.ends, pending);
-        pending.add_rest();
         if (found == 0) break;
         if (found > wanted - count) found = static_cast<int>(wanted - count);
         int refused;
         if constexpr (reads_groups<Ops>) {
             if (mode.groups && (plain_groups<Ops>() || mode.exponents)) {
                 // Eight at a time first, while the numbers are short.
-                const int left = read_in_groups<Ops>(b, found, mode);
+                const int left = read_in_groups<Ops>(b, found, mode, pending);
                 refused = read_singly<Ops>(
                     b, [&b](int j) { return b.rest[j]; }, left, mode, whole);
             } else {
@@ -472,6 +474,7 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
             refused = read_singly<Ops>(b, in_order, found, mode, whole);
         }
         mode.end_batch(found);
+        pending.add_rest();
         if (refused >= 0) {
             pending = {pending.total, b.values, refused};
             pending.add_rest();
