@@ -145,7 +145,13 @@ TEST_P(Kernels, DigitsAtTheEdgeOfSixtyFourBitsReadAsTheScalarReaderReadsThem) {
                                  "-1e400",
                                  "1700000000.1234567890",
                                  "1799999999.9999999999",
-                                 "-0.00000000000000000000"};
+                                 "-0.00000000000000000000",
+                                 "18446744073709551616e-05",
+                                 "-1844674407370955161.6E+19",
+                                 "-0.e+00",
+                                 "1.e-99",
+                                 "+1.5e+05",
+                                 "1.5e+5x"};
     for (const char* text : texts)
         expect_read_as_scalar(*GetParam(), text);
 }

@@ -148,6 +148,24 @@ template <class Ops>
 [[gnu::always_inline]] inline scanned scan_number_of_mode(const char* q, const char* end,
                                                           decimal& number) noexcept {
     if constexpr (mantissas_plain<Ops>()) {
+        // First the exponent that %e writes for magnitudes from 10^-99 to 10^99: e or E, a sign
+        // and two digits, the last four bytes. Its test decides only a branch, which such data
+        // makes go one way: the mantissa's scan starts from the number's end alone, and does
+        // not wait for a search for the e, as it does below. (The mantissa of a number is read
+        // the same either way.)
+        const std::uint32_t four = load_le32(end - 4);
+        const unsigned sign = (four >> 8) & 0xFF;
+        const unsigned tens = ((four >> 16) & 0xFF) - '0';
+        const unsigned ones = (four >> 24) - '0';
+        if ((((four | 0x20) & 0xFF) == 'e') & ((sign == '-') | (sign == '+')) & (tens <= 9) &
+            (ones <= 9) & (end - q > 4)) {
+            if (Ops::scan_plain(q, end - 4, number) == scanned::none)
+                return Ops::scan_full(q, number);
+            const auto magnitude = static_cast<std::int32_t>(10 * tens + ones);
+            const auto minus = static_cast<std::int32_t>(sign == '-');
+            number.exponent += (magnitude ^ -minus) + minus;
+            return scanned::exponent;
+        }
         const std::uint64_t last = load_le64(end - 8);  // end[-1] in the top byte
         const std::uint64_t t = (last | 0x2020202020202020) ^ 0x6565656565656565;
         const std::uint64_t es =
