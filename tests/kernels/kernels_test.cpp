@@ -164,6 +164,17 @@ TEST_P(Kernels, EveryByteAfterANumberEndsItOrSpoilsItAsTheScalarReaderSays) {
         for (int byte = 1; byte < 256; ++byte)
             expect_read_as_scalar(*GetParam(), stem + std::string(1, static_cast<char>(byte)));
     }
+    // The exponent %e writes, e, a sign and two digits, is told from its last four bytes at
+    // once: every byte in each of those places.
+    for (const std::string stem : {"1.5e+05", "-2E-99", "12345678901234567.8e-07"}) {
+        for (std::size_t place = stem.size() - 4; place < stem.size(); ++place) {
+            for (int byte = 1; byte < 256; ++byte) {
+                std::string text = stem;
+                text[place] = static_cast<char>(byte);
+                expect_read_as_scalar(*GetParam(), text);
+            }
+        }
+    }
 }
 
 // Numbers of the shapes the fast scanner takes and of those next to them: up to 25 digits,

@@ -150,19 +150,19 @@ template <class Ops>
     if constexpr (mantissas_plain<Ops>()) {
         // First the exponent that %e writes for magnitudes from 10^-99 to 10^99: e or E, a sign
         // and two digits, the last four bytes. Its test decides only a branch, which such data
-        // makes go one way: the mantissa's scan starts from the number's end alone, and does
-        // not wait for a search for the e, as it does below. (The mantissa of a number is read
-        // the same either way.)
-        const std::uint32_t four = load_le32(end - 4);
-        const unsigned sign = (four >> 8) & 0xFF;
-        const unsigned tens = ((four >> 16) & 0xFF) - '0';
-        const unsigned ones = (four >> 24) - '0';
-        if ((((four | 0x20) & 0xFF) == 'e') & ((sign == '-') | (sign == '+')) & (tens <= 9) &
-            (ones <= 9) & (end - q > 4)) {
+        // makes go one way, so the mantissa's scan starts from the number's end alone and does
+        // not wait for a search for the e, as it does below; the mantissa is read the same
+        // either way. The test takes the expected bytes away, e's case aside: what is left is
+        // 0, then 0 ('+') or 2 ('-'), then the two digits' values; a byte below its mark leaves
+        // its top bit set (and may borrow from the next, which is then not read).
+        const std::uint32_t left = (load_le32(end - 4) | 0x20) - 0x30302B65;
+        const std::uint32_t wrong = (left & 0xFDFF) | (((left + 0x76760000) | left) & 0x80800000);
+        if ((wrong == 0) & (end - q > 4)) {
             if (Ops::scan_plain(q, end - 4, number) == scanned::none)
                 return Ops::scan_full(q, number);
-            const auto magnitude = static_cast<std::int32_t>(10 * tens + ones);
-            const auto minus = static_cast<std::int32_t>(sign == '-');
+            const auto magnitude =
+                static_cast<std::int32_t>(10 * ((left >> 16) & 0xFF) + (left >> 24));
+            const auto minus = static_cast<std::int32_t>(left >> 9) & 1;
             number.exponent += (magnitude ^ -minus) + minus;
             return scanned::exponent;
         }
