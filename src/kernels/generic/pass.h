@@ -37,6 +37,15 @@ concept reads_groups = requires(const char* const* at, double* values) {
     { Ops::template read_eight<true>(at, at, values) } -> std::same_as<unsigned>;
 };
 
+// A set whose group reader reads numbers of the commonest shape with an exponent by its plain
+// form: Ops::read_eight_tails(at, ends, tails, values) reads the eight mantissas [at[i],
+// ends[i]) as read_eight<false> reads plain numbers, each times 10^tails[i] (|tails[i]| <= 99),
+// and returns the bits as read_eight does, every number read having an exponent.
+template <class Ops>
+concept reads_tails = requires(const char* const* at, const std::int32_t* tails, double* values) {
+    { Ops::read_eight_tails(at, at, tails, values) } -> std::same_as<unsigned>;
+};
+
 // Whether the pass reads groups in the plain mode too, not only in the mode for exponents:
 // Ops::plain_groups where the set gives it, else true. A set whose scan_plain reads short
 // plain numbers as fast as its group reader does says false, for there the groups only cost: a
@@ -138,6 +147,25 @@ constexpr bool mantissas_plain() noexcept {
     }
 }
 
+// The exponent that %e writes for magnitudes from 10^-99 to 10^99, e or E, a sign and two
+// digits, as the last four bytes of the number [q, end) with a mantissa before them: its value
+// in `value` where `wrong` is 0. The expected bytes are taken away, e's case aside: what is
+// left is 0, then 0 ('+') or 2 ('-'), then the two digits' values; a byte below its mark
+// leaves its top bit set (and may borrow from the next, which is then not read).
+struct two_digit_exponent {
+    std::uint32_t wrong;
+    std::int32_t value;
+};
+[[gnu::always_inline]] inline two_digit_exponent two_digit_exponent_of(const char* q,
+                                                                       const char* end) noexcept {
+    const std::uint32_t left = (load_le32(end - 4) | 0x20) - 0x30302B65;
+    const std::uint32_t wrong = (left & 0xFDFF) | (((left + 0x76760000) | left) & 0x80800000) |
+                                static_cast<std::uint32_t>(end - q <= 4);
+    const auto magnitude = static_cast<std::int32_t>(10 * ((left >> 16) & 0xFF) + (left >> 24));
+    const auto minus = static_cast<std::int32_t>(left >> 9) & 1;
+    return {wrong, (magnitude ^ -minus) + minus};
+}
+
 // scan_full for the number [q, end), by a shorter way for the shape %e writes: a mantissa that
 // scan_plain reads, then e or E, an optional sign and 1 to 3 digits. The e is found among the
 // last eight bytes, read as one word, where an exponent of 1 to 3 digits puts it: bytes 3 to
@@ -148,22 +176,15 @@ template <class Ops>
 [[gnu::always_inline]] inline scanned scan_number_of_mode(const char* q, const char* end,
                                                           decimal& number) noexcept {
     if constexpr (mantissas_plain<Ops>()) {
-        // First the exponent that %e writes for magnitudes from 10^-99 to 10^99: e or E, a sign
-        // and two digits, the last four bytes. Its test decides only a branch, which such data
-        // makes go one way, so the mantissa's scan starts from the number's end alone and does
-        // not wait for a search for the e, as it does below; the mantissa is read the same
-        // either way. The test takes the expected bytes away, e's case aside: what is left is
-        // 0, then 0 ('+') or 2 ('-'), then the two digits' values; a byte below its mark leaves
-        // its top bit set (and may borrow from the next, which is then not read).
-        const std::uint32_t left = (load_le32(end - 4) | 0x20) - 0x30302B65;
-        const std::uint32_t wrong = (left & 0xFDFF) | (((left + 0x76760000) | left) & 0x80800000);
-        if ((wrong == 0) & (end - q > 4)) {
+        // First the exponent of e, a sign and two digits. Its test decides only a branch, which
+        // such data makes go one way, so the mantissa's scan starts from the number's end alone
+        // and does not wait for a search for the e, as it does below; the mantissa is read the
+        // same either way.
+        const two_digit_exponent tail = two_digit_exponent_of(q, end);
+        if (tail.wrong == 0) {
             if (Ops::scan_plain(q, end - 4, number) == scanned::none)
                 return Ops::scan_full(q, number);
-            const auto magnitude =
-                static_cast<std::int32_t>(10 * ((left >> 16) & 0xFF) + (left >> 24));
-            const auto minus = static_cast<std::int32_t>(left >> 9) & 1;
-            number.exponent += (magnitude ^ -minus) + minus;
+            number.exponent += tail.value;
             return scanned::exponent;
         }
         const std::uint64_t last = load_le64(end - 8);  // end[-1] in the top byte
@@ -339,6 +360,28 @@ struct number_finder {
     }
 };
 
+// Ops::read_eight<true> for eight numbers, or, where each ends in an exponent of e, a sign and
+// two digits, Ops::read_eight_tails for them: the plain reader of the mantissas, which does not
+// search for the e, and costs less.
+template <class Ops>
+[[gnu::always_inline]] inline unsigned read_exponent_group(const char* const* at,
+                                                           const char* const* ends,
+                                                           double* values) noexcept {
+    if constexpr (reads_tails<Ops>) {
+        const char* mantissa_ends[8];
+        alignas(32) std::int32_t tails[8];
+        std::uint32_t wrong = 0;
+        for (int i = 0; i < 8; ++i) {
+            const two_digit_exponent tail = two_digit_exponent_of(at[i], ends[i]);
+            wrong |= tail.wrong;
+            tails[i] = tail.value;
+            mantissa_ends[i] = ends[i] - 4;
+        }
+        if (wrong == 0) return Ops::read_eight_tails(at, mantissa_ends, tails, values);
+    }
+    return Ops::template read_eight<true>(at, ends, values);
+}
+
 // Reads the first `found` numbers of the batch eight at a time where the group reader can, and
 // lists those it left in b.rest; returns how many it left.
 template <class Ops>
@@ -346,17 +389,25 @@ template <class Ops>
                                                  pending_sum& pending) noexcept {
     int grouped = 0;
     int read = 0;
-    for (; grouped + 8 <= found; grouped += 8) {
-        pending.add_four();
-        const unsigned group = mode.exponents
-                                   ? Ops::template read_eight<true>(
-                                         b.at + grouped, b.ends + grouped, b.values + grouped)
-                                   : Ops::template read_eight<false>(
-                                         b.at + grouped, b.ends + grouped, b.values + grouped);
-        b.ready[grouped / 8] = static_cast<std::uint8_t>(group);
-        read += Ops::bit_count(group & 0xFF);
-        // The group readers of both modes read short plain numbers alike.
-        mode.suited += mode.exponents ? Ops::bit_count(group >> 8) : 0;
+    // One loop for each mode, so that neither carries the other's reader.
+    if (mode.exponents) {
+        for (; grouped + 8 <= found; grouped += 8) {
+            pending.add_four();
+            const unsigned group =
+                read_exponent_group<Ops>(b.at + grouped, b.ends + grouped, b.values + grouped);
+            b.ready[grouped / 8] = static_cast<std::uint8_t>(group);
+            read += Ops::bit_count(group & 0xFF);
+            // The group readers of both modes read short plain numbers alike.
+            mode.suited += Ops::bit_count(group >> 8);
+        }
+    } else {
+        for (; grouped + 8 <= found; grouped += 8) {
+            pending.add_four();
+            const unsigned group = Ops::template read_eight<false>(b.at + grouped, b.ends + grouped,
+                                                                   b.values + grouped);
+            b.ready[grouped / 8] = static_cast<std::uint8_t>(group);
+            read += Ops::bit_count(group & 0xFF);
+        }
     }
     // The others, from the bits of the groups' numbers not read.
     int left = 0;

@@ -167,11 +167,14 @@ template <bool exponents>
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
 // returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
 // the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
-// the words too. Exact for the reasons the AVX-512 set's read_eight gives: each value is v × 10^t
-// or v / 10^-t with v and 10^|t| exact doubles, one IEEE operation.
-template <bool exponents>
+// the words too. With `tails`, [at[i], ends[i]) is a mantissa of the plain shape, and the
+// number it times 10^tails[i], |tails[i]| <= 99: it has an exponent. Exact for the reasons the
+// AVX-512 set's read_eight gives: each value is v × 10^t or v / 10^-t with v and 10^|t| exact
+// doubles, one IEEE operation.
+template <bool exponents, bool tails = false>
 [[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
-                                                  double* values) noexcept {
+                                                  double* values,
+                                                  const std::int32_t* tail = nullptr) noexcept {
     unsigned ok = 0;
     unsigned negative = 0;
     unsigned with_exponent = 0;
@@ -194,7 +197,10 @@ template <bool exponents>
         }
     }
     // |t| at most 22, where 10^|t| is a double, for all eight at once.
-    const __m256i t = _mm256_load_si256(reinterpret_cast<const __m256i*>(powers_of_ten));
+    __m256i t = _mm256_load_si256(reinterpret_cast<const __m256i*>(powers_of_ten));
+    if constexpr (tails) {
+        t = _mm256_add_epi32(t, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tail)));
+    }
     const __m256i magnitude = _mm256_abs_epi32(t);
     const __m256i in_range = _mm256_cmpgt_epi32(_mm256_set1_epi32(23), magnitude);
     alignas(32) std::int32_t magnitudes[8];
@@ -212,11 +218,13 @@ template <bool exponents>
                                               exact_powers_of_ten[magnitudes[4 * half + 2]],
                                               exact_powers_of_ten[magnitudes[4 * half + 3]]);
         __m256d scaled = _mm256_div_pd(d, powers);
-        if constexpr (exponents) {
+        if constexpr (exponents || tails) {
             scaled = _mm256_blendv_pd(
                 scaled, _mm256_mul_pd(d, powers),
                 _mm256_castsi256_pd(_mm256_cvtepi32_epi64(
                     half == 0 ? _mm256_castsi256_si128(up) : _mm256_extracti128_si256(up, 1))));
+        }
+        if constexpr (exponents) {
             scaled =
                 _mm256_blendv_pd(scaled, _mm256_set1_pd(std::numeric_limits<double>::quiet_NaN()),
                                  _mm256_castsi256_pd(qword_mask((nan >> 4 * half) & 0xF)));
@@ -230,5 +238,6 @@ template <bool exponents>
                          _mm256_castsi256_pd(_mm256_or_si256(_mm256_castpd_si256(scaled), sign)));
     }
     ok |= nan | infinity;
+    if constexpr (tails) with_exponent = 0xFF;
     return ok | (with_exponent & ok) << 8;
 }

@@ -119,30 +119,38 @@ template <bool exponents>
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
 // returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
 // the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
-// the words too.
+// the words too. With `tails`, [at[i], ends[i]) is a mantissa of the plain shape, and the
+// number it times 10^tails[i], |tails[i]| <= 99: it has an exponent.
 //
 // Exact: the digits v, times 10^t, are read as v × 10^t or v / 10^-t, with |t| <= 22.
 //  - With no exponent, v is below 10^16 < 2^54. Without a point, t = 0 and v × 1 is v rounded
 //    once to the nearest double. With one, v is ten times the digits, an even integer, and
 //    every even integer below 2^54 is a double.
-//  - With an exponent, the mantissa has at most 14 bytes, so v < 10^14 is a double.
+//  - With an exponent, the mantissa has at most 14 bytes, so v < 10^14 is a double; with a
+//    tail, at most 12.
 // 10^|t| is a double too, so the product or quotient is one IEEE operation, rounded once to
 // nearest: the double nearest to the number, which the scalar reader gives too.
-template <bool exponents>
+template <bool exponents, bool tails = false>
 [[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
-                                                  double* values) noexcept {
+                                                  double* values,
+                                                  const std::int32_t* tail = nullptr) noexcept {
     const four_numbers low = read_four<exponents>(at, ends);
     const four_numbers high = read_four<exponents>(at + 4, ends + 4);
     const __m512i pick = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
     const __m512d digits =
         _mm512_cvtepu64_pd(_mm512_permutex2var_epi64(low.digits, pick, high.digits));
-    const __m512i exponent = _mm512_permutex2var_epi64(low.exponent, pick, high.exponent);
+    __m512i exponent = _mm512_permutex2var_epi64(low.exponent, pick, high.exponent);
+    if constexpr (tails) {
+        exponent = _mm512_add_epi64(
+            exponent, _mm512_maskz_cvtepi32_epi64(
+                          0xFF, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tail))));
+    }
     const __m512i magnitude = _mm512_maskz_abs_epi64(0xFF, exponent);
     __m512d powers = _mm512_permutex2var_pd(_mm512_loadu_pd(exact_powers_of_ten), magnitude,
                                             _mm512_loadu_pd(exact_powers_of_ten + 8));
     __m512d scaled;
     unsigned ok = low.ok | high.ok << 4;
-    if constexpr (exponents) {
+    if constexpr (exponents || tails) {
         powers = _mm512_mask_permutexvar_pd(
             powers, _mm512_cmpge_epu64_mask(magnitude, _mm512_set1_epi64(16)), magnitude,
             _mm512_maskz_loadu_pd(0x7F, exact_powers_of_ten + 16));
@@ -150,6 +158,10 @@ template <bool exponents>
                                     _mm512_cmpgt_epi64_mask(exponent, _mm512_setzero_si512()),
                                     digits, powers);
         ok &= _mm512_cmple_epu64_mask(magnitude, _mm512_set1_epi64(22));
+    } else {
+        scaled = _mm512_div_pd(digits, powers);
+    }
+    if constexpr (exponents) {
         // The words, as the scalar reader gives them: the quiet NaN and infinity, signed.
         const unsigned nan = low.nan | high.nan << 4;
         const unsigned infinity = low.infinity | high.infinity << 4;
@@ -158,12 +170,11 @@ template <bool exponents>
         scaled = _mm512_mask_mov_pd(scaled, infinity,
                                     _mm512_set1_pd(std::numeric_limits<double>::infinity()));
         ok |= nan | infinity;
-    } else {
-        scaled = _mm512_div_pd(digits, powers);
     }
     const __m512i signed_values =
         _mm512_mask_or_epi64(_mm512_castpd_si512(scaled), low.negative | high.negative << 4,
                              _mm512_castpd_si512(scaled), _mm512_set1_epi64(INT64_MIN));
     _mm512_storeu_si512(values, signed_values);
+    if constexpr (tails) return ok | ok << 8;
     return ok | ((low.with_exponent | high.with_exponent << 4) & ok) << 8;
 }

@@ -172,6 +172,12 @@ struct ops : counted_positions {
                                                       double* values) noexcept {
         return avx512::read_eight<exponents>(at, ends, values);
     }
+    [[gnu::always_inline]] static unsigned read_eight_tails(const char* const* at,
+                                                            const char* const* ends,
+                                                            const std::int32_t* tails,
+                                                            double* values) noexcept {
+        return avx512::read_eight<false, true>(at, ends, values, tails);
+    }
     template <int pairs>
     [[gnu::always_inline]] static int scan_plain_pairs(const int* index, const char* const* at,
                                                        const char* const* ends, decimal* numbers,

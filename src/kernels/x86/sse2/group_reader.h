@@ -183,7 +183,8 @@ template <bool exponents>
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
 // returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
 // the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
-// the words too.
+// the words too. With `tails`, [at[i], ends[i]) is a mantissa of the plain shape, and the
+// number it times 10^tails[i], |tails[i]| <= 99: it has an exponent.
 //
 // Exact: the digits v where they stand, times 10^t, are read as v × 10^t or v / 10^-t, with
 // |t| <= 22, which is one IEEE operation, rounded once to nearest, when v is a double.
@@ -194,9 +195,11 @@ template <bool exponents>
 //    for the e and the 1 to 3 bytes after it, so k >= 2 and d + p + k <= 16. Then v is a
 //    double, for m × 5^(p + k) < 10^d × 5^(16 - d) = 2^d × 5^16 <= 2^14 × 5^16 < 2^52, and v
 //    is that times 2^(p + k).
-template <bool exponents>
+//  - With a tail, the mantissa has at most 12 bytes, so v < 10^12 is a double.
+template <bool exponents, bool tails = false>
 [[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
-                                                  double* values) noexcept {
+                                                  double* values,
+                                                  const std::int32_t* tail = nullptr) noexcept {
     unsigned ok = 0;
     unsigned negative = 0;
     unsigned with_exponent = 0;
@@ -210,7 +213,10 @@ template <bool exponents>
         digits[2 * quarter] = four.digits[0];
         digits[2 * quarter + 1] = four.digits[1];
         // The four at once: |t| from the sign's mask, and whether 10^|t| is a double.
-        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(four.exponent));
+        __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(four.exponent));
+        if constexpr (tails) {
+            t = _mm_add_epi32(t, _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail) + quarter));
+        }
         const __m128i sign = _mm_srai_epi32(t, 31);
         const __m128i magnitude = _mm_sub_epi32(_mm_xor_si128(t, sign), sign);
         const __m128i in_range = _mm_cmpgt_epi32(_mm_set1_epi32(23), magnitude);
@@ -233,7 +239,7 @@ template <bool exponents>
         const __m128d powers = _mm_setr_pd(exact_powers_of_ten[magnitudes[2 * pair]],
                                            exact_powers_of_ten[magnitudes[2 * pair + 1]]);
         __m128d scaled = _mm_div_pd(d, powers);
-        if constexpr (exponents) {
+        if constexpr (exponents || tails) {
             const __m128d times = _mm_castsi128_pd(up[pair]);
             scaled =
                 _mm_or_pd(_mm_andnot_pd(times, scaled), _mm_and_pd(times, _mm_mul_pd(d, powers)));
@@ -253,5 +259,6 @@ template <bool exponents>
         }
     }
     ok |= nan | infinity;
+    if constexpr (tails) with_exponent = 0xFF;
     return ok | (with_exponent & ok) << 8;
 }

@@ -197,6 +197,12 @@ struct ops {
                                                       double* values) noexcept {
         return sse2::read_eight<exponents>(at, ends, values);
     }
+    [[gnu::always_inline]] static unsigned read_eight_tails(const char* const* at,
+                                                            const char* const* ends,
+                                                            const std::int32_t* tails,
+                                                            double* values) noexcept {
+        return sse2::read_eight<false, true>(at, ends, values, tails);
+    }
 };
 
 #include "kernels/generic/pass.h"
