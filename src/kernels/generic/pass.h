@@ -382,6 +382,25 @@ template <class Ops>
     return Ops::template read_eight<true>(at, ends, values);
 }
 
+// The groups of the mode for exponents, as read_in_groups reads them: a function of its own,
+// called once a batch, so that the code of the plain mode around it is compiled as if it were
+// not there. Returns how many it read; `suited` counts those with exponents.
+template <class Ops>
+[[gnu::noinline]] int read_exponent_groups(batch& b, int found, pending_sum& pending,
+                                           int& suited) noexcept {
+    int read = 0;
+    for (int grouped = 0; grouped + 8 <= found; grouped += 8) {
+        pending.add_four();
+        const unsigned group =
+            read_exponent_group<Ops>(b.at + grouped, b.ends + grouped, b.values + grouped);
+        b.ready[grouped / 8] = static_cast<std::uint8_t>(group);
+        read += Ops::bit_count(group & 0xFF);
+        // The group readers of both modes read short plain numbers alike.
+        suited += Ops::bit_count(group >> 8);
+    }
+    return read;
+}
+
 // Reads the first `found` numbers of the batch eight at a time where the group reader can, and
 // lists those it left in b.rest; returns how many it left.
 template <class Ops>
@@ -389,17 +408,9 @@ template <class Ops>
                                                  pending_sum& pending) noexcept {
     int grouped = 0;
     int read = 0;
-    // One loop for each mode, so that neither carries the other's reader.
     if (mode.exponents) {
-        for (; grouped + 8 <= found; grouped += 8) {
-            pending.add_four();
-            const unsigned group =
-                read_exponent_group<Ops>(b.at + grouped, b.ends + grouped, b.values + grouped);
-            b.ready[grouped / 8] = static_cast<std::uint8_t>(group);
-            read += Ops::bit_count(group & 0xFF);
-            // The group readers of both modes read short plain numbers alike.
-            mode.suited += Ops::bit_count(group >> 8);
-        }
+        read = read_exponent_groups<Ops>(b, found, pending, mode.suited);
+        grouped = found / 8 * 8;
     } else {
         for (; grouped + 8 <= found; grouped += 8) {
             pending.add_four();
