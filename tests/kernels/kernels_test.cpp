@@ -307,6 +307,39 @@ TEST_P(Kernels, SumNumbersReadsLongNumbersExactlyWithEitherScanner) {
     }
 }
 
+#if defined(__x86_64__)
+TEST_P(Kernels, SumNumbersKeepsTheTotalsNaNAsATotalPlusEqualsLoopDoes) {
+    // Where the total and a value are both NaNs, an x86-64 addition gives its first operand's;
+    // the pass keeps the total's, as a loop of `total += value` does, at every place of a
+    // batch: a made NaN (inf - inf, its sign set) meets NaNs of either sign in the data.
+    const char* const data_nans[] = {"nan", "-nan", "NaN"};
+    for (const int count : {6, 20, 70, 200}) {
+        for (int place = 2; place < count; place += 3) {
+            for (const char* nan : data_nans) {
+                std::vector<std::string> numbers(static_cast<std::size_t>(count), "1.5e+01");
+                numbers[0] = "inf";
+                numbers[1] = "-inf";
+                numbers[static_cast<std::size_t>(place)] = nan;
+                std::string text;
+                double expected = 0.0;
+                for (const std::string& number : numbers) {
+                    text += number + "\n";
+                    double value = 0.0;
+                    mean::parse_number(number.data(), number.data() + number.size(), value);
+                    expected = std::isnan(expected) ? expected : value + expected;
+                }
+                const padded copy(text);
+                const mean::block_sum sum =
+                    GetParam()->sum_numbers(copy.first(), copy.last(), count, 0.0);
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(sum.total),
+                          std::bit_cast<std::uint64_t>(expected))
+                    << count << " numbers, " << nan << " at " << place;
+            }
+        }
+    }
+}
+#endif
+
 TEST_P(Kernels, SumNumbersAcrossRunsOfPlainAndExponentNumbers) {
     // The pass scans plain numbers with one scanner and numbers with exponents with another,
     // switching after a batch in which many numbers did not suit the one it used: long runs of

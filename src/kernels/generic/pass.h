@@ -297,10 +297,34 @@ struct reading_mode {
     }
 };
 
+// total + value, and where both are NaNs, the total's. An x86-64 addition gives its first
+// operand's NaN then, and a compiler, to which the addition commutes, puts either operand
+// first as it likes (one that it loads from memory second), so that a made NaN (inf - inf, its
+// sign set) and a NaN of the data would come out of the pass one way or the other as it was
+// compiled; on x86-64 the addition is written out, the total first, as a loop of `total +=
+// value` compiles. Ops::vex, where the set gives it, says that its code is VEX-encoded, whose
+// form of the instruction it takes. Elsewhere the expression as it stands.
+template <class Ops>
+[[gnu::always_inline]] inline double add_in_order(double total, double value) noexcept {
+#if defined(__x86_64__)
+    if constexpr (requires { Ops::vex; }) {
+        double sum;
+        asm("vaddsd %2, %1, %0" : "=x"(sum) : "x"(total), "x"(value));
+        return sum;
+    } else {
+        asm("addsd %1, %0" : "+x"(total) : "x"(value));
+        return total;
+    }
+#else
+    return value + total;
+#endif
+}
+
 // The values of a batch, added to the total in file order, one rounding each, while the next
 // batch is found: each addition waits for the one before, but nothing of the finding waits for
 // them, so added a few to each chunk found and each group read, they run beside that work
 // instead of after it.
+template <class Ops>
 struct pending_sum {
     double total;
     const double* values = nullptr;
@@ -311,14 +335,14 @@ struct pending_sum {
     [[gnu::always_inline]] void add_four() noexcept {
         if (next + 4 <= count) {
             for (int i = 0; i < 4; ++i)
-                total = values[next + i] + total;
+                total = add_in_order<Ops>(total, values[next + i]);
             next += 4;
         }
     }
     // Adds the values left.
     [[gnu::always_inline]] void add_rest() noexcept {
         for (; next < count; ++next)
-            total = values[next] + total;
+            total = add_in_order<Ops>(total, values[next]);
     }
 };
 
@@ -335,7 +359,7 @@ struct number_finder {
     // returns how many ended.
     template <class Ops>
     [[gnu::always_inline]] int find(const char** at, const char** ends,
-                                    pending_sum& pending) noexcept {
+                                    pending_sum<Ops>& pending) noexcept {
         int found = 0;
         for (; found < batch_size && chunk < whole; chunk += 64) {
             pending.add_four();
@@ -386,8 +410,10 @@ template <class Ops>
 // called once a batch, so that the code of the plain mode around it is compiled as if it were
 // not there. Returns how many it read; `suited` counts those with exponents.
 template <class Ops>
-[[gnu::noinline]] int read_exponent_groups(batch& b, int found, pending_sum& pending,
+[[gnu::noinline]] int read_exponent_groups(batch& b, int found, pending_sum<Ops>& outer,
                                            int& suited) noexcept {
+    // The sum in a local copy, which the compiler keeps in a register.
+    pending_sum<Ops> pending = outer;
     int read = 0;
     for (int grouped = 0; grouped + 8 <= found; grouped += 8) {
         pending.add_four();
@@ -398,6 +424,7 @@ template <class Ops>
         // The group readers of both modes read short plain numbers alike.
         suited += Ops::bit_count(group >> 8);
     }
+    outer = pending;
     return read;
 }
 
@@ -405,7 +432,7 @@ template <class Ops>
 // lists those it left in b.rest; returns how many it left.
 template <class Ops>
 [[gnu::always_inline]] inline int read_in_groups(batch& b, int found, reading_mode& mode,
-                                                 pending_sum& pending) noexcept {
+                                                 pending_sum<Ops>& pending) noexcept {
     int grouped = 0;
     int read = 0;
     if (mode.exponents) {
@@ -527,7 +554,7 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
     number_finder finder{first, whole};
     reading_mode mode;
     mode.groups = reads_groups<Ops>;
-    pending_sum pending{total};
+    pending_sum<Ops> pending{total};
     std::int32_t count = 0;
     const auto in_order = [](int j) { return j; };
     while (count < wanted) {

@@ -138,6 +138,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 #include "kernels/x86/avx2/group_reader.h"
 
 struct ops : counted_positions {
+    static constexpr bool vex = true;
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return avx2::space_mask(p);
     }
