@@ -386,7 +386,9 @@ struct number_finder {
 
 // Ops::read_eight<true> for eight numbers, or, where each ends in an exponent of e, a sign and
 // two digits, Ops::read_eight_tails for them: the plain reader of the mantissas, which does not
-// search for the e, and costs less.
+// search for the e, and costs less. The mantissas must then have at most 15 bytes: the plain
+// reader rounds 16 digits without a point to a double once, and the exponent would round again
+// (9007199254740993e+01 is not 9007199254740992 × 10 rounded).
 template <class Ops>
 [[gnu::always_inline]] inline unsigned read_exponent_group(const char* const* at,
                                                            const char* const* ends,
@@ -397,7 +399,7 @@ template <class Ops>
         std::uint32_t wrong = 0;
         for (int i = 0; i < 8; ++i) {
             const two_digit_exponent tail = two_digit_exponent_of(at[i], ends[i]);
-            wrong |= tail.wrong;
+            wrong |= tail.wrong | static_cast<std::uint32_t>(ends[i] - at[i] > 4 + 15);
             tails[i] = tail.value;
             mantissa_ends[i] = ends[i] - 4;
         }

@@ -127,7 +127,8 @@ template <bool exponents>
 //    once to the nearest double. With one, v is ten times the digits, an even integer, and
 //    every even integer below 2^54 is a double.
 //  - With an exponent, the mantissa has at most 14 bytes, so v < 10^14 is a double; with a
-//    tail, at most 12.
+//    tail, at most 15 bytes, so v is 15 digits, or 10 times 14 with a point, below 10^15 <
+//    2^53, a double.
 // 10^|t| is a double too, so the product or quotient is one IEEE operation, rounded once to
 // nearest: the double nearest to the number, which the scalar reader gives too.
 template <bool exponents, bool tails = false>

@@ -195,7 +195,8 @@ template <bool exponents>
 //    for the e and the 1 to 3 bytes after it, so k >= 2 and d + p + k <= 16. Then v is a
 //    double, for m × 5^(p + k) < 10^d × 5^(16 - d) = 2^d × 5^16 <= 2^14 × 5^16 < 2^52, and v
 //    is that times 2^(p + k).
-//  - With a tail, the mantissa has at most 12 bytes, so v < 10^12 is a double.
+//  - With a tail, the mantissa has at most 15 bytes, so v is 15 digits, or 10 times 14 with a
+//    point, below 10^15 < 2^53, a double.
 template <bool exponents, bool tails = false>
 [[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
                                                   double* values,
