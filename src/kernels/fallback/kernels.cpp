@@ -67,6 +67,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
+#include "kernels/generic/exponent_tail.h"
 #include "kernels/generic/positions.h"
 #include "kernels/generic/scan_runs.h"
 

@@ -38,12 +38,16 @@ concept reads_groups = requires(const char* const* at, double* values) {
 };
 
 // A set whose group reader reads numbers of the commonest shape with an exponent by its plain
-// form: Ops::read_eight_tails(at, ends, tails, values) reads the eight mantissas [at[i],
-// ends[i]) as read_eight<false> reads plain numbers, each times 10^tails[i] (|tails[i]| <= 99),
-// and returns the bits as read_eight does, every number read having an exponent.
+// form: Ops::read_eight_tails(at, ends, values), where each of the eight numbers [at[i],
+// ends[i]) ends in e or E, a sign and two digits (two_digit_exponent_of), reads their mantissas
+// of up to 15 bytes as read_eight<false> reads plain numbers, each times 10^exponent, and
+// returns the bits as read_eight does, every number read having an exponent; where one of
+// them does not end so, it returns tails_refused and reads nothing. (Not 16 bytes: the plain
+// reader rounds 16 digits without a point to a double once, and the exponent would round
+// again; 9007199254740993e+01 is not 9007199254740992 × 10 rounded.)
 template <class Ops>
-concept reads_tails = requires(const char* const* at, const std::int32_t* tails, double* values) {
-    { Ops::read_eight_tails(at, at, tails, values) } -> std::same_as<unsigned>;
+concept reads_tails = requires(const char* const* at, double* values) {
+    { Ops::read_eight_tails(at, at, values) } -> std::same_as<unsigned>;
 };
 
 // Whether the pass reads groups in the plain mode too, not only in the mode for exponents:
@@ -145,25 +149,6 @@ constexpr bool mantissas_plain() noexcept {
     } else {
         return true;
     }
-}
-
-// The exponent that %e writes for magnitudes from 10^-99 to 10^99, e or E, a sign and two
-// digits, as the last four bytes of the number [q, end) with a mantissa before them: its value
-// in `value` where `wrong` is 0. The expected bytes are taken away, e's case aside: what is
-// left is 0, then 0 ('+') or 2 ('-'), then the two digits' values; a byte below its mark
-// leaves its top bit set (and may borrow from the next, which is then not read).
-struct two_digit_exponent {
-    std::uint32_t wrong;
-    std::int32_t value;
-};
-[[gnu::always_inline]] inline two_digit_exponent two_digit_exponent_of(const char* q,
-                                                                       const char* end) noexcept {
-    const std::uint32_t left = (load_le32(end - 4) | 0x20) - 0x30302B65;
-    const std::uint32_t wrong = (left & 0xFDFF) | (((left + 0x76760000) | left) & 0x80800000) |
-                                static_cast<std::uint32_t>(end - q <= 4);
-    const auto magnitude = static_cast<std::int32_t>(10 * ((left >> 16) & 0xFF) + (left >> 24));
-    const auto minus = static_cast<std::int32_t>(left >> 9) & 1;
-    return {wrong, (magnitude ^ -minus) + minus};
 }
 
 // scan_full for the number [q, end), by a shorter way for the shape %e writes: a mantissa that
@@ -386,24 +371,14 @@ struct number_finder {
 
 // Ops::read_eight<true> for eight numbers, or, where each ends in an exponent of e, a sign and
 // two digits, Ops::read_eight_tails for them: the plain reader of the mantissas, which does not
-// search for the e, and costs less. The mantissas must then have at most 15 bytes: the plain
-// reader rounds 16 digits without a point to a double once, and the exponent would round again
-// (9007199254740993e+01 is not 9007199254740992 × 10 rounded).
+// search for the e, and costs less.
 template <class Ops>
 [[gnu::always_inline]] inline unsigned read_exponent_group(const char* const* at,
                                                            const char* const* ends,
                                                            double* values) noexcept {
     if constexpr (reads_tails<Ops>) {
-        const char* mantissa_ends[8];
-        alignas(32) std::int32_t tails[8];
-        std::uint32_t wrong = 0;
-        for (int i = 0; i < 8; ++i) {
-            const two_digit_exponent tail = two_digit_exponent_of(at[i], ends[i]);
-            wrong |= tail.wrong | static_cast<std::uint32_t>(ends[i] - at[i] > 4 + 15);
-            tails[i] = tail.value;
-            mantissa_ends[i] = ends[i] - 4;
-        }
-        if (wrong == 0) return Ops::read_eight_tails(at, mantissa_ends, tails, values);
+        const unsigned read = Ops::read_eight_tails(at, ends, values);
+        if (read != tails_refused) return read;
     }
     return Ops::template read_eight<true>(at, ends, values);
 }

@@ -29,11 +29,13 @@
     return _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
 }
 
-// The 16 bytes that end at each of two numbers' ends, one in each 128-bit lane.
+// The 16 bytes that end `cut` bytes before each of two numbers' ends, one in each 128-bit lane.
+template <int cut>
 [[gnu::always_inline]] inline __m256i lanes_ending_at(const char* const* ends) noexcept {
     return _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ends[0] - 16))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends[1] - 16)), 1);
+        _mm256_castsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends[0] - cut - 16))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends[1] - cut - 16)), 1);
 }
 
 // What four numbers' lanes hold after the reading: bits 0 to 3 for the numbers.
@@ -48,20 +50,21 @@ struct four_numbers {
     unsigned infinity = 0;
 };
 
-// The numbers [at[i], ends[i]) for i from 0 to 3, two to a vector, their masks joined so that
-// x86/group_shape.h reads all four at once.
-template <bool exponents>
+// The numbers [at[i], ends[i] - cut) for i from 0 to 3, of at most `longest` bytes, two to a
+// vector, their masks joined so that x86/group_shape.h reads all four at once.
+template <bool exponents, int cut = 0, int longest = 16>
 [[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
                                                      const char* const* ends) noexcept {
-    const __m256i x[2] = {lanes_ending_at(ends), lanes_ending_at(ends + 2)};
+    const __m256i x[2] = {lanes_ending_at<cut>(ends), lanes_ending_at<cut>(ends + 2)};
     // The number's own bytes are its lane's last `length`: the bytes whose place plus the
     // length, at most 16, is 16 or more. (A length is far below 2^31, so the 32-bit minimum of
     // each half of its 64 bits is the minimum of the length.)
     const __m256i whole_lengths =
         _mm256_sub_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ends)),
-                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)));
+                         _mm256_add_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)),
+                                          _mm256_set1_epi64x(cut)));
     const auto fit = static_cast<unsigned>(_mm256_movemask_pd(
-        _mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_set1_epi64x(17), whole_lengths))));
+        _mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_set1_epi64x(longest + 1), whole_lengths))));
     const __m256i lengths = _mm256_min_epi32(whole_lengths, _mm256_set1_epi64x(16));
     const __m256i places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0,
                                             1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
@@ -167,14 +170,20 @@ template <bool exponents>
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
 // returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
 // the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
-// the words too. With `tails`, [at[i], ends[i]) is a mantissa of the plain shape, and the
-// number it times 10^tails[i], |tails[i]| <= 99: it has an exponent. Exact for the reasons the
-// AVX-512 set's read_eight gives: each value is v × 10^t or v / 10^-t with v and 10^|t| exact
-// doubles, one IEEE operation.
+// the words too. With `tails`, each number ends in e or E, a sign and two digits, its
+// exponent, and is read as its mantissa, the bytes before them, of the plain shape and at most
+// 15 bytes, times 10^exponent; it returns tails_refused, having read nothing, where one of the
+// eight does not end so. It then reads 20 bytes before each end. Exact for the reasons the AVX-512
+// set's read_eight gives: each value is v × 10^t or v / 10^-t with v and 10^|t| exact doubles, one
+// IEEE operation.
 template <bool exponents, bool tails = false>
 [[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
-                                                  double* values,
-                                                  const std::int32_t* tail = nullptr) noexcept {
+                                                  double* values) noexcept {
+    // With `tails`, the exponents first, from each number's last four bytes.
+    __m256i tail = _mm256_setzero_si256();
+    if constexpr (tails) {
+        if (!exponent_lanes(ends, tail)) return tails_refused;
+    }
     unsigned ok = 0;
     unsigned negative = 0;
     unsigned with_exponent = 0;
@@ -182,8 +191,12 @@ template <bool exponents, bool tails = false>
     unsigned infinity = 0;
     alignas(32) std::int32_t powers_of_ten[8];  // t, all eight at once
     __m256i digits[4];
+    // With a tail, the mantissas: the bytes before the last four, at most 15.
+    constexpr int cut = tails ? 4 : 0;
+    constexpr int longest = tails ? 15 : 16;
     for (int quarter = 0; quarter < 2; ++quarter) {
-        const four_numbers four = read_four<exponents>(at + 4 * quarter, ends + 4 * quarter);
+        const four_numbers four =
+            read_four<exponents, cut, longest>(at + 4 * quarter, ends + 4 * quarter);
         digits[2 * quarter] = four.digits[0];
         digits[2 * quarter + 1] = four.digits[1];
         for (int n = 0; n < 4; ++n)
@@ -199,7 +212,7 @@ template <bool exponents, bool tails = false>
     // |t| at most 22, where 10^|t| is a double, for all eight at once.
     __m256i t = _mm256_load_si256(reinterpret_cast<const __m256i*>(powers_of_ten));
     if constexpr (tails) {
-        t = _mm256_add_epi32(t, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tail)));
+        t = _mm256_add_epi32(t, tail);
     }
     const __m256i magnitude = _mm256_abs_epi32(t);
     const __m256i in_range = _mm256_cmpgt_epi32(_mm256_set1_epi32(23), magnitude);

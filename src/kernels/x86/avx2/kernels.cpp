@@ -63,6 +63,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
+#include "kernels/generic/exponent_tail.h"
 #include "kernels/generic/positions.h"
 #include "kernels/x86/digit_groups.h"
 
@@ -135,6 +136,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/group_shape.h"
 
+#include "kernels/x86/exponent_tails.h"
+
 #include "kernels/x86/avx2/group_reader.h"
 
 struct ops : counted_positions {
@@ -164,9 +167,8 @@ struct ops : counted_positions {
     }
     [[gnu::always_inline]] static unsigned read_eight_tails(const char* const* at,
                                                             const char* const* ends,
-                                                            const std::int32_t* tails,
                                                             double* values) noexcept {
-        return avx2::read_eight<false, true>(at, ends, values, tails);
+        return avx2::read_eight<false, true>(at, ends, values);
     }
 };
 

@@ -27,12 +27,12 @@ struct four_numbers {
     unsigned infinity = 0;  // inf or infinity, in any case and with an optional sign
 };
 
-// The numbers [at[i], ends[i]) for i from 0 to 3.
-template <bool exponents>
+// The numbers [at[i], ends[i] - cut) for i from 0 to 3, of at most `longest` bytes.
+template <bool exponents, int cut = 0, int longest = 16>
 [[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
                                                      const char* const* ends) noexcept {
     const auto last16 = [](const char* end) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - cut - 16));
     };
     __m512i x = _mm512_zextsi128_si512(last16(ends[0]));
     x = _mm512_inserti32x4(x, last16(ends[1]), 1);
@@ -40,8 +40,9 @@ template <bool exponents>
     x = _mm512_inserti32x4(x, last16(ends[3]), 3);
     const __m256i lengths =
         _mm256_sub_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ends)),
-                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)));
-    const unsigned fit = _mm256_cmple_epu64_mask(lengths, _mm256_set1_epi64x(16));
+                         _mm256_add_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)),
+                                          _mm256_set1_epi64x(cut)));
+    const unsigned fit = _mm256_cmple_epu64_mask(lengths, _mm256_set1_epi64x(longest));
     // Each number's length (its low byte, which is all of it when it fits) in every byte of its
     // lane; the number's own bytes are the lanes' last `length`.
     const __m512i lane_lengths =
@@ -119,32 +120,39 @@ template <bool exponents>
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
 // returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
 // the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
-// the words too. With `tails`, [at[i], ends[i]) is a mantissa of the plain shape, and the
-// number it times 10^tails[i], |tails[i]| <= 99: it has an exponent.
+// the words too. With `tails`, each number ends in e or E, a sign and two digits, its
+// exponent, and is read as its mantissa, the bytes before them, of the plain shape and at most
+// 15 bytes, times 10^exponent; it returns tails_refused, having read nothing, where one of the
+// eight does not end so. It then reads 20 bytes before each end.
 //
 // Exact: the digits v, times 10^t, are read as v × 10^t or v / 10^-t, with |t| <= 22.
 //  - With no exponent, v is below 10^16 < 2^54. Without a point, t = 0 and v × 1 is v rounded
 //    once to the nearest double. With one, v is ten times the digits, an even integer, and
 //    every even integer below 2^54 is a double.
-//  - With an exponent, the mantissa has at most 14 bytes, so v < 10^14 is a double; with a
-//    tail, at most 15 bytes, so v is 15 digits, or 10 times 14 with a point, below 10^15 <
-//    2^53, a double.
+//  - With an exponent, the mantissa has at most 14 bytes, so v < 10^14 is a double. With a
+//    tail, it has at most 15: v is 15 digits, or 10 times 14 with a point, below 10^15 <
+//    2^53, a double. (A 16-digit mantissa may not be: read whole, then scaled, it would be
+//    rounded twice.)
 // 10^|t| is a double too, so the product or quotient is one IEEE operation, rounded once to
 // nearest: the double nearest to the number, which the scalar reader gives too.
 template <bool exponents, bool tails = false>
 [[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
-                                                  double* values,
-                                                  const std::int32_t* tail = nullptr) noexcept {
-    const four_numbers low = read_four<exponents>(at, ends);
-    const four_numbers high = read_four<exponents>(at + 4, ends + 4);
+                                                  double* values) noexcept {
+    __m256i tail = _mm256_setzero_si256();
+    if constexpr (tails) {
+        if (!exponent_lanes(ends, tail)) return tails_refused;
+    }
+    // With a tail, the mantissas: the bytes before the last four, at most 15.
+    constexpr int cut = tails ? 4 : 0;
+    constexpr int longest = tails ? 15 : 16;
+    const four_numbers low = read_four<exponents, cut, longest>(at, ends);
+    const four_numbers high = read_four<exponents, cut, longest>(at + 4, ends + 4);
     const __m512i pick = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
     const __m512d digits =
         _mm512_cvtepu64_pd(_mm512_permutex2var_epi64(low.digits, pick, high.digits));
     __m512i exponent = _mm512_permutex2var_epi64(low.exponent, pick, high.exponent);
     if constexpr (tails) {
-        exponent = _mm512_add_epi64(
-            exponent, _mm512_maskz_cvtepi32_epi64(
-                          0xFF, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tail))));
+        exponent = _mm512_add_epi64(exponent, _mm512_maskz_cvtepi32_epi64(0xFF, tail));
     }
     const __m512i magnitude = _mm512_maskz_abs_epi64(0xFF, exponent);
     __m512d powers = _mm512_permutex2var_pd(_mm512_loadu_pd(exact_powers_of_ten), magnitude,

@@ -130,6 +130,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
         _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('0'))};
 }
 
+#include "kernels/generic/exponent_tail.h"
 #include "kernels/generic/positions.h"
 #include "kernels/x86/scan_masks.h"
 
@@ -137,6 +138,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 #include "kernels/x86/lanes.h"
 
 #include "kernels/x86/group_shape.h"
+
+#include "kernels/x86/exponent_tails.h"
 
 #include "kernels/x86/avx512/group_reader.h"
 
@@ -175,9 +178,8 @@ struct ops : counted_positions {
     }
     [[gnu::always_inline]] static unsigned read_eight_tails(const char* const* at,
                                                             const char* const* ends,
-                                                            const std::int32_t* tails,
                                                             double* values) noexcept {
-        return avx512::read_eight<false, true>(at, ends, values, tails);
+        return avx512::read_eight<false, true>(at, ends, values);
     }
     template <int pairs>
     [[gnu::always_inline]] static int scan_plain_pairs(const int* index, const char* const* at,

@@ -77,8 +77,8 @@ struct four_numbers {
     unsigned infinity = 0;
 };
 
-// The numbers [at[i], ends[i]) for i from 0 to 3.
-template <bool exponents>
+// The numbers [at[i], ends[i] - cut) for i from 0 to 3, of at most `longest` bytes.
+template <bool exponents, int cut = 0, int longest = 16>
 [[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
                                                      const char* const* ends) noexcept {
     __m128i x[4];
@@ -86,11 +86,11 @@ template <bool exponents>
     unsigned fit = 0;
     std::uint64_t digits = 0;
     for (int i = 0; i < 4; ++i) {
-        x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends[i] - 16));
-        // The number's own bytes are its vector's last `length`.
-        const auto length = static_cast<std::uint64_t>(ends[i] - at[i]);
-        fit |= static_cast<unsigned>(length <= 16) << i;
-        own |= (std::uint64_t{0xFFFF} << ((16 - length) & 15) & 0xFFFF) << (16 * i);
+        x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends[i] - cut - 16));
+        // The number's own bytes are its vector's last `length`, none for a length of 0.
+        const auto length = static_cast<std::uint64_t>(ends[i] - cut - at[i]);
+        fit |= static_cast<unsigned>(length <= longest) << i;
+        own |= (std::uint64_t{0xFFFF0000} >> (length & 31) & 0xFFFF) << (16 * i);
         digits |= std::uint64_t{digit_bits(x[i])} << (16 * i);
     }
     group_bytes bytes{own, digits, mask_of(x, '.'), mask_of(x, '-'), 0, 0, fit};
@@ -180,11 +180,36 @@ template <bool exponents>
                           -static_cast<long long>(bits & 1));
 }
 
+// The exponents of e or E, a sign and two digits that end the four numbers ends[i], in 32-bit
+// lanes, as two_digit_exponent_of (generic/exponent_tail.h) reads one; `wrong` gets lanes
+// other than 0 where a number does not end so.
+[[gnu::always_inline]] inline __m128i exponent_lanes(const char* const* ends,
+                                                     __m128i& wrong) noexcept {
+    const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
+    const __m128i left = _mm_sub_epi32(
+        _mm_or_si128(_mm_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3)),
+                     _mm_set1_epi32(0x20)),
+        _mm_set1_epi32(0x30302B65));
+    wrong = _mm_or_si128(
+        _mm_and_si128(left, _mm_set1_epi32(0xFDFF)),
+        _mm_and_si128(_mm_or_si128(_mm_add_epi32(left, _mm_set1_epi32(0x76760000)), left),
+                      _mm_set1_epi32(static_cast<int>(0x80800000))));
+    // Ten times byte 2 and byte 3, the digits' values; negated where byte 1 is 2, a '-'.
+    const __m128i tens = _mm_and_si128(_mm_srli_epi32(left, 16), _mm_set1_epi32(0xFF));
+    const __m128i magnitude = _mm_add_epi32(
+        _mm_add_epi32(_mm_slli_epi32(tens, 3), _mm_slli_epi32(tens, 1)), _mm_srli_epi32(left, 24));
+    const __m128i minus =
+        _mm_cmpeq_epi32(_mm_and_si128(left, _mm_set1_epi32(0x200)), _mm_set1_epi32(0x200));
+    return _mm_sub_epi32(_mm_xor_si128(magnitude, minus), minus);
+}
+
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
 // returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
 // the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
-// the words too. With `tails`, [at[i], ends[i]) is a mantissa of the plain shape, and the
-// number it times 10^tails[i], |tails[i]| <= 99: it has an exponent.
+// the words too. With `tails`, each number ends in e or E, a sign and two digits, its
+// exponent, and is read as its mantissa, the bytes before them, of the plain shape and at most
+// 15 bytes, times 10^exponent; it returns tails_refused, having read nothing, where one of the
+// eight does not end so. It then reads 20 bytes before each end.
 //
 // Exact: the digits v where they stand, times 10^t, are read as v × 10^t or v / 10^-t, with
 // |t| <= 22, which is one IEEE operation, rounded once to nearest, when v is a double.
@@ -195,12 +220,21 @@ template <bool exponents>
 //    for the e and the 1 to 3 bytes after it, so k >= 2 and d + p + k <= 16. Then v is a
 //    double, for m × 5^(p + k) < 10^d × 5^(16 - d) = 2^d × 5^16 <= 2^14 × 5^16 < 2^52, and v
 //    is that times 2^(p + k).
-//  - With a tail, the mantissa has at most 15 bytes, so v is 15 digits, or 10 times 14 with a
-//    point, below 10^15 < 2^53, a double.
+//  - With a tail, v is the mantissa's digits, at most 15, or 10 times them, at most 14, with
+//    a point: below 10^15 < 2^53, a double.
 template <bool exponents, bool tails = false>
 [[gnu::always_inline]] inline unsigned read_eight(const char* const* at, const char* const* ends,
-                                                  double* values,
-                                                  const std::int32_t* tail = nullptr) noexcept {
+                                                  double* values) noexcept {
+    __m128i tail[2];
+    if constexpr (tails) {
+        __m128i wrong[2];
+        tail[0] = exponent_lanes(ends, wrong[0]);
+        tail[1] = exponent_lanes(ends + 4, wrong[1]);
+        if (_mm_movemask_epi8(
+                _mm_cmpeq_epi32(_mm_or_si128(wrong[0], wrong[1]), _mm_setzero_si128())) != 0xFFFF) {
+            return tails_refused;
+        }
+    }
     unsigned ok = 0;
     unsigned negative = 0;
     unsigned with_exponent = 0;
@@ -209,14 +243,18 @@ template <bool exponents, bool tails = false>
     alignas(16) std::int32_t magnitudes[8];  // |t|, where at most 22
     __m128i up[4];                           // all ones in a pair's 64-bit lane where t > 0
     __m128i digits[4];
+    // With a tail, the mantissas: the bytes before the last four, at most 15.
+    constexpr int cut = tails ? 4 : 0;
+    constexpr int longest = tails ? 15 : 16;
     for (int quarter = 0; quarter < 2; ++quarter) {
-        const four_numbers four = read_four<exponents>(at + 4 * quarter, ends + 4 * quarter);
+        const four_numbers four =
+            read_four<exponents, cut, longest>(at + 4 * quarter, ends + 4 * quarter);
         digits[2 * quarter] = four.digits[0];
         digits[2 * quarter + 1] = four.digits[1];
         // The four at once: |t| from the sign's mask, and whether 10^|t| is a double.
         __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(four.exponent));
         if constexpr (tails) {
-            t = _mm_add_epi32(t, _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail) + quarter));
+            t = _mm_add_epi32(t, tail[quarter]);
         }
         const __m128i sign = _mm_srai_epi32(t, 31);
         const __m128i magnitude = _mm_sub_epi32(_mm_xor_si128(t, sign), sign);

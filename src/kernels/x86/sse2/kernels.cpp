@@ -69,6 +69,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return static_cast<int>((x * 0x0101010101010101) >> 56);
 }
 
+#include "kernels/generic/exponent_tail.h"
 #include "kernels/generic/positions.h"
 
 // Bit i set when byte i of x is at most `limit`, or equal to `byte`, for i from 0 to 15; and
@@ -199,9 +200,8 @@ struct ops {
     }
     [[gnu::always_inline]] static unsigned read_eight_tails(const char* const* at,
                                                             const char* const* ends,
-                                                            const std::int32_t* tails,
                                                             double* values) noexcept {
-        return sse2::read_eight<false, true>(at, ends, values, tails);
+        return sse2::read_eight<false, true>(at, ends, values);
     }
 };
 
