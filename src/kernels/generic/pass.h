@@ -50,16 +50,18 @@ concept reads_tails = requires(const char* const* at, double* values) {
     { Ops::read_eight_tails(at, at, values) } -> std::same_as<unsigned>;
 };
 
-// Whether the pass reads groups in the plain mode too, not only in the mode for exponents:
-// Ops::plain_groups where the set gives it, else true. A set whose scan_plain reads short
-// plain numbers as fast as its group reader does says false, for there the groups only cost: a
-// number that the group reader leaves is read twice.
+// How much of a batch, in eighths, the group reader must read for the pass to read the next
+// batch in groups, and how much of a batch read otherwise must be short for it to start: half,
+// or in the plain mode Ops::plain_group_eighths where the set gives it. A set whose group
+// reader reads integers faster than its scan_plain does, but other plain numbers no faster,
+// asks for nearly all, for where the group reader leaves some the groups only cost: a number
+// that it leaves is read twice.
 template <class Ops>
-constexpr bool plain_groups() noexcept {
-    if constexpr (requires { Ops::plain_groups; }) {
-        return Ops::plain_groups;
+constexpr int group_eighths(bool exponents) noexcept {
+    if constexpr (requires { Ops::plain_group_eighths; }) {
+        return exponents ? 4 : Ops::plain_group_eighths;
     } else {
-        return true;
+        return 4;
     }
 }
 
@@ -246,8 +248,9 @@ struct batch {
 // neither.
 //
 // `groups`, for the sets that read groups: whether the batch is read eight at a time first,
-// while half of the numbers of a batch were read so or, when it was not, were short (in the
-// mode for exponents only, for a set without plain_groups).
+// while half of the numbers of a batch (or the share group_eighths says) were read so or, when
+// it was not, were short; of the batches read singly, one in four is counted so, which is
+// soon enough to start again where the data changes, and costs a quarter as much.
 //
 // `pairs`, for the sets that scan pairs: whether the plain mode scans in pairs. The pairs
 // scanner pays only where it reads nearly all it is given, for a number it leaves costs its
@@ -258,6 +261,7 @@ struct batch {
 struct reading_mode {
     bool exponents = false;
     bool groups = false;
+    int unchecked = 0;  // batches read singly since the last whose short numbers were counted
     bool pairs = true;
     int suited = 0;
     int other = 0;
@@ -383,47 +387,42 @@ template <class Ops>
     return Ops::template read_eight<true>(at, ends, values);
 }
 
-// The groups of the mode for exponents, as read_in_groups reads them: a function of its own,
-// called once a batch, so that the code of the plain mode around it is compiled as if it were
-// not there. Returns how many it read; `suited` counts those with exponents.
-template <class Ops>
-[[gnu::noinline]] int read_exponent_groups(batch& b, int found, pending_sum<Ops>& outer,
-                                           int& suited) noexcept {
+// The groups of a batch, as read_in_groups reads them, in the mode for exponents or not.
+// Returns how many it read; `suited` counts those with exponents.
+template <class Ops, bool exponents>
+[[gnu::always_inline]] inline int read_groups(batch& b, int found, pending_sum<Ops>& outer,
+                                              int& suited) noexcept {
     // The sum in a local copy, which the compiler keeps in a register.
     pending_sum<Ops> pending = outer;
     int read = 0;
     for (int grouped = 0; grouped + 8 <= found; grouped += 8) {
         pending.add_four();
-        const unsigned group =
-            read_exponent_group<Ops>(b.at + grouped, b.ends + grouped, b.values + grouped);
+        unsigned group;
+        if constexpr (exponents) {
+            group = read_exponent_group<Ops>(b.at + grouped, b.ends + grouped, b.values + grouped);
+            // The group readers of both modes read short plain numbers alike.
+            suited += Ops::bit_count(group >> 8);
+        } else {
+            group = Ops::template read_eight<false>(b.at + grouped, b.ends + grouped,
+                                                    b.values + grouped);
+        }
         b.ready[grouped / 8] = static_cast<std::uint8_t>(group);
         read += Ops::bit_count(group & 0xFF);
-        // The group readers of both modes read short plain numbers alike.
-        suited += Ops::bit_count(group >> 8);
     }
     outer = pending;
     return read;
 }
 
 // Reads the first `found` numbers of the batch eight at a time where the group reader can, and
-// lists those it left in b.rest; returns how many it left.
+// lists those it left in b.rest; returns how many it left. A function of its own, called once
+// a batch, so that the loops of the pass around it, which long numbers spend their time in,
+// are compiled as if it were not there.
 template <class Ops>
-[[gnu::always_inline]] inline int read_in_groups(batch& b, int found, reading_mode& mode,
-                                                 pending_sum<Ops>& pending) noexcept {
-    int grouped = 0;
-    int read = 0;
-    if (mode.exponents) {
-        read = read_exponent_groups<Ops>(b, found, pending, mode.suited);
-        grouped = found / 8 * 8;
-    } else {
-        for (; grouped + 8 <= found; grouped += 8) {
-            pending.add_four();
-            const unsigned group = Ops::template read_eight<false>(b.at + grouped, b.ends + grouped,
-                                                                   b.values + grouped);
-            b.ready[grouped / 8] = static_cast<std::uint8_t>(group);
-            read += Ops::bit_count(group & 0xFF);
-        }
-    }
+[[gnu::noinline]] int read_in_groups(batch& b, int found, reading_mode& mode,
+                                     pending_sum<Ops>& pending) noexcept {
+    const int grouped = found / 8 * 8;
+    const int read = mode.exponents ? read_groups<Ops, true>(b, found, pending, mode.suited)
+                                    : read_groups<Ops, false>(b, found, pending, mode.suited);
     // The others, from the bits of the groups' numbers not read.
     int left = 0;
     for (int g = 0; g < grouped; g += 8) {
@@ -432,7 +431,7 @@ template <class Ops>
     }
     for (int i = grouped; i < found; ++i)
         b.rest[left++] = i;
-    mode.groups = 2 * read >= grouped;
+    mode.groups = 8 * read >= group_eighths<Ops>(mode.exponents) * grouped;
     return left;
 }
 
@@ -540,18 +539,19 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
         if (found > wanted - count) found = static_cast<int>(wanted - count);
         int refused;
         if constexpr (reads_groups<Ops>) {
-            if (mode.groups && (plain_groups<Ops>() || mode.exponents)) {
+            if (mode.groups) {
                 // Eight at a time first, while the numbers are short.
                 const int left = read_in_groups<Ops>(b, found, mode, pending);
                 refused = read_singly<Ops>(
                     b, [&b](int j) { return b.rest[j]; }, left, mode, whole);
             } else {
                 refused = read_singly<Ops>(b, in_order, found, mode, whole);
-                if (plain_groups<Ops>() || mode.exponents) {
+                if (++mode.unchecked == 4) {
+                    mode.unchecked = 0;
                     int short_numbers = 0;
                     for (int i = 0; i < found; ++i)
                         short_numbers += b.ends[i] - b.at[i] <= 16;
-                    mode.groups = 2 * short_numbers >= found;
+                    mode.groups = 8 * short_numbers >= group_eighths<Ops>(mode.exponents) * found;
                 }
             }
         } else {

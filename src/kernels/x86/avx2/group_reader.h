@@ -50,12 +50,34 @@ struct four_numbers {
     unsigned infinity = 0;
 };
 
-// The numbers [at[i], ends[i] - cut) for i from 0 to 3, of at most `longest` bytes, two to a
-// vector, their masks joined so that x86/group_shape.h reads all four at once.
-template <bool exponents, int cut = 0, int longest = 16>
-[[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
-                                                     const char* const* ends) noexcept {
-    const __m256i x[2] = {lanes_ending_at<cut>(ends), lanes_ending_at<cut>(ends + 2)};
+// The digits of two lanes' values (0 to 9, the most significant first), as integers in the
+// 64-bit lanes 0 and 2: summed in pairs, fours and eights, then the two eights of each lane
+// joined.
+[[gnu::always_inline]] inline __m256i lane_values(__m256i values) noexcept {
+    const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi16(0x010A));
+    const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
+    const __m256i eights =
+        _mm256_madd_epi16(_mm256_packus_epi32(fours, fours), _mm256_set1_epi32(0x00012710));
+    return _mm256_add_epi64(_mm256_mul_epu32(eights, _mm256_set1_epi64x(100000000)),
+                            _mm256_srli_epi64(eights, 32));
+}
+
+// The 16 bytes that end at each of four numbers' ends less `cut`, two to a vector, one in each
+// 128-bit lane, with the byte masks of the numbers' own bytes, the bit masks of those and of
+// the digits, and which of the numbers have at most `longest` bytes.
+struct four_lanes {
+    __m256i x[2];
+    __m256i own_bytes[2];
+    std::uint64_t own;
+    std::uint64_t digits;
+    unsigned fit;
+};
+template <int cut, int longest>
+[[gnu::always_inline]] inline four_lanes lanes_of(const char* const* at,
+                                                  const char* const* ends) noexcept {
+    four_lanes lanes;
+    lanes.x[0] = lanes_ending_at<cut>(ends);
+    lanes.x[1] = lanes_ending_at<cut>(ends + 2);
     // The number's own bytes are its lane's last `length`: the bytes whose place plus the
     // length, at most 16, is 16 or more. (A length is far below 2^31, so the 32-bit minimum of
     // each half of its 64 bits is the minimum of the length.)
@@ -63,7 +85,7 @@ template <bool exponents, int cut = 0, int longest = 16>
         _mm256_sub_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ends)),
                          _mm256_add_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)),
                                           _mm256_set1_epi64x(cut)));
-    const auto fit = static_cast<unsigned>(_mm256_movemask_pd(
+    lanes.fit = static_cast<unsigned>(_mm256_movemask_pd(
         _mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_set1_epi64x(longest + 1), whole_lengths))));
     const __m256i lengths = _mm256_min_epi32(whole_lengths, _mm256_set1_epi64x(16));
     const __m256i places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0,
@@ -72,10 +94,25 @@ template <bool exponents, int cut = 0, int longest = 16>
         const __m256i spread = _mm256_shuffle_epi8(pair, _mm256_setzero_si256());
         return _mm256_cmpgt_epi8(_mm256_add_epi8(spread, places), _mm256_set1_epi8(15));
     };
-    const std::uint64_t own = mask_of(own_bytes(_mm256_permute4x64_epi64(lengths, 0x50)),
-                                      own_bytes(_mm256_permute4x64_epi64(lengths, 0xFA)));
+    lanes.own_bytes[0] = own_bytes(_mm256_permute4x64_epi64(lengths, 0x50));
+    lanes.own_bytes[1] = own_bytes(_mm256_permute4x64_epi64(lengths, 0xFA));
+    lanes.own = mask_of(lanes.own_bytes[0], lanes.own_bytes[1]);
+    lanes.digits = mask_of(is_digit(lanes.x[0]), is_digit(lanes.x[1]));
+    return lanes;
+}
+
+// The four numbers of `lanes`, two to a vector, their masks joined so that x86/group_shape.h
+// reads all four at once.
+template <bool exponents>
+[[gnu::always_inline]] inline four_numbers read_four(const four_lanes& lanes) noexcept {
+    const __m256i* const x = lanes.x;
+    const std::uint64_t own = lanes.own;
+    const unsigned fit = lanes.fit;
+    const __m256i places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0,
+                                            1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    four_numbers four{};
     group_bytes bytes{own,
-                      mask_of(is_digit(x[0]), is_digit(x[1])),
+                      lanes.digits,
                       mask_of(equal(x[0], '.'), equal(x[1], '.')),
                       mask_of(equal(x[0], '-'), equal(x[1], '-')),
                       0,
@@ -87,7 +124,6 @@ template <bool exponents, int cut = 0, int longest = 16>
     if constexpr (exponents) bytes.es = mask_of(equal(lowered[0], 'e'), equal(lowered[1], 'e'));
     const group_shape shape = shape_of_group<exponents>(bytes);
 
-    four_numbers four{};
     for (int h = 0; h < 2; ++h) {
         // From the point on, each byte of the mantissa takes the digit after it, which squeezes
         // the point out; the power of ten to divide by is the count of bytes from the point on.
@@ -122,13 +158,7 @@ template <bool exponents, int cut = 0, int longest = 16>
                 four.exponent[n] += (magnitude[n - 2 * h] ^ -minus) + minus;
             }
         }
-        // Summed in pairs, fours and eights, then the two eights of each lane joined.
-        const __m256i pairs = _mm256_maddubs_epi16(values, _mm256_set1_epi16(0x010A));
-        const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
-        const __m256i eights =
-            _mm256_madd_epi16(_mm256_packus_epi32(fours, fours), _mm256_set1_epi32(0x00012710));
-        four.digits[h] = _mm256_add_epi64(_mm256_mul_epu32(eights, _mm256_set1_epi64x(100000000)),
-                                          _mm256_srli_epi64(eights, 32));
+        four.digits[h] = lane_values(values);
     }
     four.ok = shape.ok;
     four.negative = shape.negative;
@@ -194,9 +224,30 @@ template <bool exponents, bool tails = false>
     // With a tail, the mantissas: the bytes before the last four, at most 15.
     constexpr int cut = tails ? 4 : 0;
     constexpr int longest = tails ? 15 : 16;
+    const four_lanes quarters[2] = {lanes_of<cut, longest>(at, ends),
+                                    lanes_of<cut, longest>(at + 4, ends + 4)};
+    if constexpr (!exponents && !tails) {
+        // Eight integers, the commonest numbers, are read by a shorter way, where every byte of
+        // each is a digit (of which each has one, as every number found has a byte): each the
+        // double nearest to its digits' value, with no power of ten and no sign.
+        if (((quarters[0].own & ~quarters[0].digits) | (quarters[1].own & ~quarters[1].digits)) ==
+            0) {
+            for (int half = 0; half < 2; ++half) {
+                __m256i pair_values[2];
+                for (int h = 0; h < 2; ++h) {
+                    pair_values[h] = lane_values(_mm256_and_si256(
+                        _mm256_sub_epi8(quarters[half].x[h], _mm256_set1_epi8('0')),
+                        quarters[half].own_bytes[h]));
+                }
+                _mm256_storeu_pd(values + 4 * half,
+                                 to_doubles(_mm256_permute4x64_epi64(
+                                     _mm256_unpacklo_epi64(pair_values[0], pair_values[1]), 0xD8)));
+            }
+            return quarters[0].fit | quarters[1].fit << 4;
+        }
+    }
     for (int quarter = 0; quarter < 2; ++quarter) {
-        const four_numbers four =
-            read_four<exponents, cut, longest>(at + 4 * quarter, ends + 4 * quarter);
+        const four_numbers four = read_four<exponents>(quarters[quarter]);
         digits[2 * quarter] = four.digits[0];
         digits[2 * quarter + 1] = four.digits[1];
         for (int n = 0; n < 4; ++n)

@@ -27,10 +27,30 @@ struct four_numbers {
     unsigned infinity = 0;  // inf or infinity, in any case and with an optional sign
 };
 
-// The numbers [at[i], ends[i] - cut) for i from 0 to 3, of at most `longest` bytes.
-template <bool exponents, int cut = 0, int longest = 16>
-[[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
-                                                     const char* const* ends) noexcept {
+// Each lane's digit values (0 to 9, the most significant first) as an integer in its low 64
+// bits: summed in pairs, fours and eights as eight_digit_groups does, then the lane's two
+// eights joined.
+[[gnu::always_inline]] inline __m512i lane_values(__m512i values) noexcept {
+    const __m512i pairs = _mm512_maddubs_epi16(values, _mm512_set1_epi16(0x010A));
+    const __m512i fours = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00010064));
+    const __m512i eights =
+        _mm512_madd_epi16(_mm512_packus_epi32(fours, fours), _mm512_set1_epi32(0x00012710));
+    return _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
+                            _mm512_maskz_srli_epi64(0xFF, eights, 32));
+}
+
+// The 16 bytes that end at each of four numbers' ends less `cut`, one in each 128-bit lane,
+// with the masks of the numbers' own bytes and of the digits, and which of the numbers have
+// at most `longest` bytes.
+struct four_lanes {
+    __m512i x;
+    std::uint64_t own;
+    std::uint64_t digits;
+    unsigned fit;
+};
+template <int cut, int longest>
+[[gnu::always_inline]] inline four_lanes lanes_of(const char* const* at,
+                                                  const char* const* ends) noexcept {
     const auto last16 = [](const char* end) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - cut - 16));
     };
@@ -42,7 +62,6 @@ template <bool exponents, int cut = 0, int longest = 16>
         _mm256_sub_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ends)),
                          _mm256_add_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)),
                                           _mm256_set1_epi64x(cut)));
-    const unsigned fit = _mm256_cmple_epu64_mask(lengths, _mm256_set1_epi64x(longest));
     // Each number's length (its low byte, which is all of it when it fits) in every byte of its
     // lane; the number's own bytes are the lanes' last `length`.
     const __m512i lane_lengths =
@@ -51,16 +70,26 @@ template <bool exponents, int cut = 0, int longest = 16>
                                 _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(), lengths, 0)),
                             _mm512_setzero_si512());
     const __m512i places = _mm512_set4_epi32(0x0F0E0D0C, 0x0B0A0908, 0x07060504, 0x03020100);
-    const std::uint64_t own =
-        _mm512_cmpgt_epu8_mask(_mm512_add_epi8(lane_lengths, places), _mm512_set1_epi8(15));
-    group_bytes bytes{
-        own,
-        _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9)),
-        _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.')),
-        _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-')),
-        0,
-        0,
-        fit};
+    return {x, _mm512_cmpgt_epu8_mask(_mm512_add_epi8(lane_lengths, places), _mm512_set1_epi8(15)),
+            _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9)),
+            _mm256_cmple_epu64_mask(lengths, _mm256_set1_epi64x(longest))};
+}
+
+// The four numbers of `lanes`.
+template <bool exponents>
+[[gnu::always_inline]] inline four_numbers read_four(const four_lanes& lanes) noexcept {
+    const __m512i x = lanes.x;
+    const std::uint64_t own = lanes.own;
+    const unsigned fit = lanes.fit;
+    const __m512i places = _mm512_set4_epi32(0x0F0E0D0C, 0x0B0A0908, 0x07060504, 0x03020100);
+    four_numbers four{};
+    group_bytes bytes{own,
+                      lanes.digits,
+                      _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.')),
+                      _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-')),
+                      0,
+                      0,
+                      fit};
     bytes.signs = bytes.minus | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('+'));
     if constexpr (exponents) {
         bytes.es = _mm512_cmpeq_epi8_mask(_mm512_or_si512(x, _mm512_set1_epi8(0x20)),
@@ -93,16 +122,11 @@ template <bool exponents, int cut = 0, int longest = 16>
             exponent,
             _mm512_mask_sub_epi64(magnitude, negative_exponent, _mm512_setzero_si512(), magnitude));
     }
-    // Summed in pairs, fours and eights as eight_digit_groups does, then the two eights of
-    // each lane joined.
-    const __m512i pairs = _mm512_maddubs_epi16(values, _mm512_set1_epi16(0x010A));
-    const __m512i fours = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x00010064));
-    const __m512i eights =
-        _mm512_madd_epi16(_mm512_packus_epi32(fours, fours), _mm512_set1_epi32(0x00012710));
-    const __m512i joined =
-        _mm512_add_epi64(_mm512_maskz_mul_epu32(0xFF, eights, _mm512_set1_epi64(100000000)),
-                         _mm512_maskz_srli_epi64(0xFF, eights, 32));
-    four_numbers four{joined, exponent, shape.ok, shape.negative, shape.with_exponent};
+    four.digits = lane_values(values);
+    four.exponent = exponent;
+    four.ok = shape.ok;
+    four.negative = shape.negative;
+    four.with_exponent = shape.with_exponent;
     if constexpr (exponents) {
         // The words, as x86/group_shape.h finds them; each has an n, which numbers have not.
         const __m512i lowered = _mm512_or_si512(x, _mm512_set1_epi8(0x20));
@@ -145,9 +169,25 @@ template <bool exponents, bool tails = false>
     // With a tail, the mantissas: the bytes before the last four, at most 15.
     constexpr int cut = tails ? 4 : 0;
     constexpr int longest = tails ? 15 : 16;
-    const four_numbers low = read_four<exponents, cut, longest>(at, ends);
-    const four_numbers high = read_four<exponents, cut, longest>(at + 4, ends + 4);
+    const four_lanes first = lanes_of<cut, longest>(at, ends);
+    const four_lanes second = lanes_of<cut, longest>(at + 4, ends + 4);
     const __m512i pick = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+    if constexpr (!exponents && !tails) {
+        // Eight integers, the commonest numbers, are read by a shorter way, where every byte of
+        // each is a digit (of which each has one, as every number found has a byte): each the
+        // double nearest to its digits' value, with no power of ten and no sign.
+        if (((first.own & ~first.digits) | (second.own & ~second.digits)) == 0) {
+            const __m512i first_values =
+                lane_values(_mm512_maskz_sub_epi8(first.own, first.x, _mm512_set1_epi8('0')));
+            const __m512i second_values =
+                lane_values(_mm512_maskz_sub_epi8(second.own, second.x, _mm512_set1_epi8('0')));
+            _mm512_storeu_pd(values, _mm512_cvtepu64_pd(_mm512_permutex2var_epi64(
+                                         first_values, pick, second_values)));
+            return first.fit | second.fit << 4;
+        }
+    }
+    const four_numbers low = read_four<exponents>(first);
+    const four_numbers high = read_four<exponents>(second);
     const __m512d digits =
         _mm512_cvtepu64_pd(_mm512_permutex2var_epi64(low.digits, pick, high.digits));
     __m512i exponent = _mm512_permutex2var_epi64(low.exponent, pick, high.exponent);

@@ -77,22 +77,46 @@ struct four_numbers {
     unsigned infinity = 0;
 };
 
-// The numbers [at[i], ends[i] - cut) for i from 0 to 3, of at most `longest` bytes.
-template <bool exponents, int cut = 0, int longest = 16>
-[[gnu::always_inline]] inline four_numbers read_four(const char* const* at,
-                                                     const char* const* ends) noexcept {
+// 16 bytes of 0 then 16 of all ones: the 16 at `length` (up to 16) keep a vector's last
+// `length` bytes.
+alignas(32) inline constexpr unsigned char last_bytes[32] = {
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// The 16 bytes that end at each of four numbers' ends less `cut`, one to a vector, with the
+// numbers' lengths, the masks of their own bytes and of the digits, bits 16 i to 16 i + 15 from
+// vector i, and which of the numbers have at most `longest` bytes.
+struct four_lanes {
     __m128i x[4];
+    std::uint64_t lengths[4];
     std::uint64_t own = 0;
-    unsigned fit = 0;
     std::uint64_t digits = 0;
+    unsigned fit = 0;
+};
+template <int cut, int longest>
+[[gnu::always_inline]] inline four_lanes lanes_of(const char* const* at,
+                                                  const char* const* ends) noexcept {
+    four_lanes lanes;
     for (int i = 0; i < 4; ++i) {
-        x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends[i] - cut - 16));
+        lanes.x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends[i] - cut - 16));
         // The number's own bytes are its vector's last `length`, none for a length of 0.
         const auto length = static_cast<std::uint64_t>(ends[i] - cut - at[i]);
-        fit |= static_cast<unsigned>(length <= longest) << i;
-        own |= (std::uint64_t{0xFFFF0000} >> (length & 31) & 0xFFFF) << (16 * i);
-        digits |= std::uint64_t{digit_bits(x[i])} << (16 * i);
+        lanes.lengths[i] = length;
+        lanes.fit |= static_cast<unsigned>(length <= longest) << i;
+        lanes.own |= (std::uint64_t{0xFFFF0000} >> (length & 31) & 0xFFFF) << (16 * i);
+        lanes.digits |= std::uint64_t{digit_bits(lanes.x[i])} << (16 * i);
     }
+    return lanes;
+}
+
+// The four numbers of `lanes`.
+template <bool exponents>
+[[gnu::always_inline]] inline four_numbers read_four(const four_lanes& lanes) noexcept {
+    const __m128i* const x = lanes.x;
+    const std::uint64_t own = lanes.own;
+    const std::uint64_t digits = lanes.digits;
+    const unsigned fit = lanes.fit;
+    four_numbers four{};
     group_bytes bytes{own, digits, mask_of(x, '.'), mask_of(x, '-'), 0, 0, fit};
     bytes.signs = bytes.minus | mask_of(x, '+');
     __m128i lowered[4];
@@ -101,7 +125,6 @@ template <bool exponents, int cut = 0, int longest = 16>
     if constexpr (exponents) bytes.es = mask_of(lowered, 'e');
     const group_shape shape = shape_of_group<exponents>(bytes);
 
-    four_numbers four{};
     const std::uint64_t point_counts = lane_counts(shape.from_point);
     const std::uint64_t e_counts = exponents ? lane_counts(shape.from_e) : 0;
     __m128i values[4];
@@ -246,9 +269,31 @@ template <bool exponents, bool tails = false>
     // With a tail, the mantissas: the bytes before the last four, at most 15.
     constexpr int cut = tails ? 4 : 0;
     constexpr int longest = tails ? 15 : 16;
+    const four_lanes quarters[2] = {lanes_of<cut, longest>(at, ends),
+                                    lanes_of<cut, longest>(at + 4, ends + 4)};
+    if constexpr (!exponents && !tails) {
+        // Eight integers, the commonest numbers, are read by a shorter way, where every byte of
+        // each is a digit (of which each has one, as every number found has a byte): each the
+        // double nearest to its digits' value, with no power of ten and no sign.
+        if (((quarters[0].own & ~quarters[0].digits) | (quarters[1].own & ~quarters[1].digits)) ==
+            0) {
+            for (int pair = 0; pair < 4; ++pair) {
+                const four_lanes& lanes = quarters[pair / 2];
+                __m128i kept[2];
+                for (int k = 0; k < 2; ++k) {
+                    const std::uint64_t length = lanes.lengths[2 * (pair % 2) + k];
+                    kept[k] =
+                        _mm_and_si128(_mm_sub_epi8(lanes.x[2 * (pair % 2) + k], _mm_set1_epi8('0')),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                          last_bytes + (length < 16 ? length : 16))));
+                }
+                _mm_storeu_pd(values + 2 * pair, to_doubles(two_values(kept[0], kept[1])));
+            }
+            return quarters[0].fit | quarters[1].fit << 4;
+        }
+    }
     for (int quarter = 0; quarter < 2; ++quarter) {
-        const four_numbers four =
-            read_four<exponents, cut, longest>(at + 4 * quarter, ends + 4 * quarter);
+        const four_numbers four = read_four<exponents>(quarters[quarter]);
         digits[2 * quarter] = four.digits[0];
         digits[2 * quarter + 1] = four.digits[1];
         // The four at once: |t| from the sign's mask, and whether 10^|t| is a double.
