@@ -338,10 +338,27 @@ struct pending_sum {
 // Finds where numbers start and end, 64 bytes at a time, from the white-space bitmap: they
 // start where white space ends and end where it starts again. The last number found may end
 // in a chunk not yet read: its start waits for the next batch.
+//
+// Where numbers are apart by one byte of white space, as one number to a line writes them, each
+// start is the byte after the end before it: a chunk in which every start is so has its starts
+// counted, not listed, and they are made from the ends, several at a time, where the next
+// chunk is not so or the batch ends. Not for a set whose append_positions lists a chunk's
+// places in a few vector steps whatever their number (Ops::lists_by_compressing): there the
+// test costs more than it saves.
+template <class Ops>
+constexpr bool counts_starts() noexcept {
+    if constexpr (requires { Ops::lists_by_compressing; }) {
+        return !Ops::lists_by_compressing;
+    } else {
+        return true;
+    }
+}
+
 struct number_finder {
     const char* chunk;
     const char* whole;
     std::uint64_t space_before = 1;  // the first byte starts a number, if anything
+    std::uint64_t end_before = 0;    // the last byte of the chunk before ended a number
     int started = 0;                 // starts in `at`, one more than the ends when one waits
 
     // Lists the next batch's numbers in at and ends, adding the last batch's values as it goes;
@@ -350,19 +367,39 @@ struct number_finder {
     [[gnu::always_inline]] int find(const char** at, const char** ends,
                                     pending_sum<Ops>& pending) noexcept {
         int found = 0;
+        int counted = -1;  // the first start counted and not yet listed, if any
         for (; found < batch_size && chunk < whole; chunk += 64) {
             pending.add_four();
             const auto left = static_cast<std::size_t>(whole - chunk);
             std::uint64_t spaces = Ops::space_mask(chunk);
             if (left < 64) spaces |= ~std::uint64_t{0} << left;
             const std::uint64_t after_space = (spaces << 1) | space_before;
-            started += Ops::append_positions(at + started, chunk, ~spaces & after_space);
-            found += Ops::append_positions(ends + found, chunk, spaces & ~after_space);
+            const std::uint64_t starts = ~spaces & after_space;
+            const std::uint64_t number_ends = spaces & ~after_space;
+            // (The first start of a batch follows an end of the batch before, not listed.)
+            if (counts_starts<Ops>() && starts == ((number_ends << 1) | end_before) &&
+                started != 0) {
+                if (counted < 0) counted = started;
+                started += Ops::bit_count(starts);
+            } else {
+                if (counted >= 0) list_counted(at, ends, counted);
+                counted = -1;
+                started += Ops::append_positions(at + started, chunk, starts);
+            }
+            found += Ops::append_positions(ends + found, chunk, number_ends);
             space_before = spaces >> 63;
+            end_before = number_ends >> 63;
         }
+        if (counted >= 0) list_counted(at, ends, counted);
         // A number that runs up to `whole` at the end of a chunk ends there.
         if (chunk >= whole && started > found) ends[found++] = whole;
         return found;
+    }
+
+    // The starts from `first` on, each the byte after the end before it.
+    void list_counted(const char** at, const char* const* ends, int first) const noexcept {
+        for (int i = first; i < started; ++i)
+            at[i] = ends[i - 1] + 1;
     }
 
     // After `used` numbers are read, the start of a number not yet ended moves to the front.

@@ -149,6 +149,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 struct ops : counted_positions {
     static constexpr bool vex = true;
+    static constexpr bool lists_by_compressing = true;
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return avx512::space_mask(p);
     }
