@@ -378,17 +378,20 @@ const char* const plain[] = {"-2.5", "17", "0.125"};
 const char* const with_exponents[] = {"-2.5e-3", "1E7", "+1.25e+02"};
 // As %e writes them: read eight at a time by the mantissas' reader where all eight are so.
 const char* const two_digit_exponents[] = {"-2.5e-03", "1E+07", "+1.25e+02"};
-// Digits alone: read eight at a time by a shorter way where all eight are so.
+// Digits alone, and numbers with the point in one place from the end (here last, where a
+// digit must come before it): read eight at a time by shorter ways where all eight are so.
 const char* const integers[] = {"17", "4096", "123456789"};
+const char* const fixed_points[] = {"-2.", "17.", "0."};
 
 TEST_P(Kernels, SumNumbersReadsShortTextsAmongShortNumbersAsAScalarLoopDoes) {
     // Short numbers may be read several at a time. Every text of up to 5 characters over the
     // short shapes' corners, and longer texts at the edges of the short shapes, at every place
-    // of the last 16 of 272 short plain numbers, of 272 integers, and of 272 short numbers with
-    // exponents, of any form and of %e's.
+    // of the last 16 of 272 short plain numbers, of 272 integers, of 272 numbers ending in a
+    // point, and of 272 short numbers with exponents, of any form and of %e's.
     int place = 0;
     const auto check = [&](const std::string& text) {
-        for (const char* const* among : {plain, integers, with_exponents, two_digit_exponents}) {
+        for (const char* const* among :
+             {plain, integers, fixed_points, with_exponents, two_digit_exponents}) {
             // After batches of the others, so that the pass reads in the mode for them.
             std::string stream;
             for (int i = 0; i < 272; ++i)

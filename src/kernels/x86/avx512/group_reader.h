@@ -185,6 +185,55 @@ template <bool exponents, bool tails = false>
                                          first_values, pick, second_values)));
             return first.fit | second.fit << 4;
         }
+        // Eight decimals with the point in one place from the end, as %.Nf writes them, an
+        // optional '-' first, as the AVX2 set's reader reads them: the bytes from the point on,
+        // and the power of ten, are one for all. Tested in steps, so that other numbers are
+        // soon left to the general way.
+        const auto points_of = [](const four_lanes& lanes) {
+            return lanes.own & _mm512_cmpeq_epi8_mask(lanes.x, _mm512_set1_epi8('.'));
+        };
+        const std::uint64_t points = points_of(first);
+        const int place = std::countr_zero(points | 0x10000);  // in each lane
+        const std::uint64_t row = first_bits<16> << (place & 15);
+        std::uint64_t signs[2] = {0, 0};
+        const auto shaped = [&]() {
+            if ((first.fit & second.fit) != 0xF || points != row || points_of(second) != row)
+                return false;
+            std::uint64_t wrong = 0;
+            const four_lanes* const both[2] = {&first, &second};
+            for (int half = 0; half < 2; ++half) {
+                const four_lanes& lanes = *both[half];
+                const std::uint64_t lead = lanes.own & ~((lanes.own << 1) & ~first_bits<16>);
+                signs[half] = lead & _mm512_cmpeq_epi8_mask(lanes.x, _mm512_set1_epi8('-'));
+                wrong |= (lanes.own & ~(lanes.digits | row | signs[half])) |
+                         (last_bits<16> & ~lanes_with_any<16>(lanes.own & lanes.digits));
+            }
+            return wrong == 0;
+        };
+        if (shaped()) {
+            // v is ten times the digits, below 10^16 and even, a double, and 10^(16 - place),
+            // at most 10^16, is one too: one division, rounded once.
+            const std::uint64_t from_point = first_bits<16> * ((0xFFFF << place) & 0xFFFF);
+            const __m512i first_values =
+                _mm512_maskz_sub_epi8(first.own & first.digits, first.x, _mm512_set1_epi8('0'));
+            const __m512i second_values =
+                _mm512_maskz_sub_epi8(second.own & second.digits, second.x, _mm512_set1_epi8('0'));
+            const __m512d digits = _mm512_cvtepu64_pd(_mm512_permutex2var_epi64(
+                lane_values(_mm512_mask_blend_epi8(from_point, first_values,
+                                                   _mm512_bsrli_epi128(first_values, 1))),
+                pick,
+                lane_values(_mm512_mask_blend_epi8(from_point, second_values,
+                                                   _mm512_bsrli_epi128(second_values, 1)))));
+            const __m512d scaled =
+                _mm512_div_pd(digits, _mm512_set1_pd(exact_powers_of_ten[16 - place]));
+            const unsigned negative = lane_bits<16>(lanes_with_any<16>(signs[0])) |
+                                      lane_bits<16>(lanes_with_any<16>(signs[1])) << 4;
+            _mm512_storeu_si512(
+                values,
+                _mm512_mask_or_epi64(_mm512_castpd_si512(scaled), static_cast<__mmask8>(negative),
+                                     _mm512_castpd_si512(scaled), _mm512_set1_epi64(INT64_MIN)));
+            return 0xFF;
+        }
     }
     const four_numbers low = read_four<exponents>(first);
     const four_numbers high = read_four<exponents>(second);
