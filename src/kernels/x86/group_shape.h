@@ -103,3 +103,35 @@ template <class Match>
                lanes_with_word(bytes, shape, matched(0x69666E69, 0x7974696E),
                                first_bits<16> * 0xFF00);  // "infinity"
 }
+
+// Whether eight short numbers, the lanes of two groups of four (with the masks `own` and
+// `digits` of their bytes and the bits `fit` as a group reader's four_lanes holds them), are
+// decimals with the point in one place from the end, as %.Nf writes them, an optional '-'
+// first: if so, the point's place in each lane and the leading minus signs. `points(lanes)` and
+// `minus(lanes)` give the masks of those bytes. Tested in steps, the lengths first, so that
+// other numbers are soon left to the general way.
+struct fixed_points {
+    int place;
+    std::uint64_t signs[2];
+};
+template <class Lanes, class Points, class Minus>
+[[gnu::always_inline]] inline bool fixed_point_shape(const Lanes& first, const Lanes& second,
+                                                     Points points, Minus minus,
+                                                     fixed_points& shape) noexcept {
+    if ((first.fit & second.fit) != 0xF) return false;
+    const std::uint64_t first_points = first.own & points(first);
+    shape.place = std::countr_zero(first_points | 0x10000);
+    const std::uint64_t row = first_bits<16> << (shape.place & 15);
+    if (first_points != row || (second.own & points(second)) != row) return false;
+    std::uint64_t wrong = 0;
+    const Lanes* const both[2] = {&first, &second};
+    for (int half = 0; half < 2; ++half) {
+        const Lanes& lanes = *both[half];
+        const std::uint64_t lead = lanes.own & ~((lanes.own << 1) & ~first_bits<16>);
+        shape.signs[half] = lead & minus(lanes);
+        // Every byte a digit, the point or the sign, and a digit in every number.
+        wrong |= (lanes.own & ~(lanes.digits | row | shape.signs[half])) |
+                 (last_bits<16> & ~lanes_with_any<16>(lanes.own & lanes.digits));
+    }
+    return wrong == 0;
+}

@@ -247,31 +247,18 @@ template <bool exponents, bool tails = false>
         }
         // Eight decimals with the point in one place from the end, as %.Nf writes them, an
         // optional '-' first: the point's place is one for all, so the bytes from it on, and
-        // the power of ten, are too, and only the masks that say so are made. Tested in steps,
-        // so that other numbers are soon left to the general way.
-        const auto points_of = [](const four_lanes& lanes) {
-            return lanes.own & mask_of(equal(lanes.x[0], '.'), equal(lanes.x[1], '.'));
-        };
-        const std::uint64_t points = points_of(quarters[0]);
-        const int place = std::countr_zero(points | 0x10000);  // in each lane
-        const std::uint64_t row = first_bits<16> << (place & 15);
-        std::uint64_t signs[2] = {0, 0};
-        const auto shaped = [&]() {
-            if ((quarters[0].fit & quarters[1].fit) != 0xF || points != row ||
-                points_of(quarters[1]) != row) {
-                return false;
-            }
-            std::uint64_t wrong = 0;
-            for (int half = 0; half < 2; ++half) {
-                const four_lanes& lanes = quarters[half];
-                const std::uint64_t first = lanes.own & ~((lanes.own << 1) & ~first_bits<16>);
-                signs[half] = first & mask_of(equal(lanes.x[0], '-'), equal(lanes.x[1], '-'));
-                wrong |= (lanes.own & ~(lanes.digits | row | signs[half])) |
-                         (last_bits<16> & ~lanes_with_any<16>(lanes.own & lanes.digits));
-            }
-            return wrong == 0;
-        };
-        if (shaped()) {
+        // the power of ten, are too, and only the masks that say so are made.
+        fixed_points shape;
+        if (fixed_point_shape(
+                quarters[0], quarters[1],
+                [](const four_lanes& lanes) {
+                    return mask_of(equal(lanes.x[0], '.'), equal(lanes.x[1], '.'));
+                },
+                [](const four_lanes& lanes) {
+                    return mask_of(equal(lanes.x[0], '-'), equal(lanes.x[1], '-'));
+                },
+                shape)) {
+            const int place = shape.place;
             // As read_four squeezes the point out: v is ten times the digits, below 10^16 and
             // even, a double, and 10^(16 - place), at most 10^16, is one too: one division,
             // rounded once.
@@ -294,9 +281,9 @@ template <bool exponents, bool tails = false>
                     _mm256_div_pd(to_doubles(_mm256_permute4x64_epi64(
                                       _mm256_unpacklo_epi64(pair_values[0], pair_values[1]), 0xD8)),
                                   power);
-                const __m256i sign =
-                    _mm256_and_si256(qword_mask(lane_bits<16>(lanes_with_any<16>(signs[half]))),
-                                     _mm256_set1_epi64x(INT64_MIN));
+                const __m256i sign = _mm256_and_si256(
+                    qword_mask(lane_bits<16>(lanes_with_any<16>(shape.signs[half]))),
+                    _mm256_set1_epi64x(INT64_MIN));
                 _mm256_storeu_pd(values + 4 * half, _mm256_castsi256_pd(_mm256_or_si256(
                                                         _mm256_castpd_si256(scaled), sign)));
             }

@@ -187,30 +187,18 @@ template <bool exponents, bool tails = false>
         }
         // Eight decimals with the point in one place from the end, as %.Nf writes them, an
         // optional '-' first, as the AVX2 set's reader reads them: the bytes from the point on,
-        // and the power of ten, are one for all. Tested in steps, so that other numbers are
-        // soon left to the general way.
-        const auto points_of = [](const four_lanes& lanes) {
-            return lanes.own & _mm512_cmpeq_epi8_mask(lanes.x, _mm512_set1_epi8('.'));
-        };
-        const std::uint64_t points = points_of(first);
-        const int place = std::countr_zero(points | 0x10000);  // in each lane
-        const std::uint64_t row = first_bits<16> << (place & 15);
-        std::uint64_t signs[2] = {0, 0};
-        const auto shaped = [&]() {
-            if ((first.fit & second.fit) != 0xF || points != row || points_of(second) != row)
-                return false;
-            std::uint64_t wrong = 0;
-            const four_lanes* const both[2] = {&first, &second};
-            for (int half = 0; half < 2; ++half) {
-                const four_lanes& lanes = *both[half];
-                const std::uint64_t lead = lanes.own & ~((lanes.own << 1) & ~first_bits<16>);
-                signs[half] = lead & _mm512_cmpeq_epi8_mask(lanes.x, _mm512_set1_epi8('-'));
-                wrong |= (lanes.own & ~(lanes.digits | row | signs[half])) |
-                         (last_bits<16> & ~lanes_with_any<16>(lanes.own & lanes.digits));
-            }
-            return wrong == 0;
-        };
-        if (shaped()) {
+        // and the power of ten, are one for all.
+        fixed_points shape;
+        if (fixed_point_shape(
+                first, second,
+                [](const four_lanes& lanes) {
+                    return _mm512_cmpeq_epi8_mask(lanes.x, _mm512_set1_epi8('.'));
+                },
+                [](const four_lanes& lanes) {
+                    return _mm512_cmpeq_epi8_mask(lanes.x, _mm512_set1_epi8('-'));
+                },
+                shape)) {
+            const int place = shape.place;
             // v is ten times the digits, below 10^16 and even, a double, and 10^(16 - place),
             // at most 10^16, is one too: one division, rounded once.
             const std::uint64_t from_point = first_bits<16> * ((0xFFFF << place) & 0xFFFF);
@@ -226,8 +214,8 @@ template <bool exponents, bool tails = false>
                                                    _mm512_bsrli_epi128(second_values, 1)))));
             const __m512d scaled =
                 _mm512_div_pd(digits, _mm512_set1_pd(exact_powers_of_ten[16 - place]));
-            const unsigned negative = lane_bits<16>(lanes_with_any<16>(signs[0])) |
-                                      lane_bits<16>(lanes_with_any<16>(signs[1])) << 4;
+            const unsigned negative = lane_bits<16>(lanes_with_any<16>(shape.signs[0])) |
+                                      lane_bits<16>(lanes_with_any<16>(shape.signs[1])) << 4;
             _mm512_storeu_si512(
                 values,
                 _mm512_mask_or_epi64(_mm512_castpd_si512(scaled), static_cast<__mmask8>(negative),

@@ -293,31 +293,13 @@ template <bool exponents, bool tails = false>
         }
         // Eight decimals with the point in one place from the end, as %.Nf writes them, an
         // optional '-' first, as the AVX2 set's reader reads them: the bytes from the point on,
-        // and the power of ten, are one for all. Tested in steps, so that other numbers are
-        // soon left to the general way.
-        const auto points_of = [](const four_lanes& lanes) {
-            return lanes.own & mask_of(lanes.x, '.');
-        };
-        const std::uint64_t points = points_of(quarters[0]);
-        const int place = std::countr_zero(points | 0x10000);  // in each vector
-        const std::uint64_t row = first_bits<16> << (place & 15);
-        std::uint64_t signs[2] = {0, 0};
-        const auto shaped = [&]() {
-            if ((quarters[0].fit & quarters[1].fit) != 0xF || points != row ||
-                points_of(quarters[1]) != row) {
-                return false;
-            }
-            std::uint64_t wrong = 0;
-            for (int half = 0; half < 2; ++half) {
-                const four_lanes& lanes = quarters[half];
-                const std::uint64_t lead = lanes.own & ~((lanes.own << 1) & ~first_bits<16>);
-                signs[half] = lead & mask_of(lanes.x, '-');
-                wrong |= (lanes.own & ~(lanes.digits | row | signs[half])) |
-                         (last_bits<16> & ~lanes_with_any<16>(lanes.own & lanes.digits));
-            }
-            return wrong == 0;
-        };
-        if (shaped()) {
+        // and the power of ten, are one for all.
+        fixed_points shape;
+        if (fixed_point_shape(
+                quarters[0], quarters[1],
+                [](const four_lanes& lanes) { return mask_of(lanes.x, '.'); },
+                [](const four_lanes& lanes) { return mask_of(lanes.x, '-'); }, shape)) {
+            const int place = shape.place;
             // v is ten times the digits, below 10^16 and even, a double, and 10^(16 - place),
             // at most 10^16, is one too: one division, rounded once.
             const __m128i from_point =
@@ -328,18 +310,19 @@ template <bool exponents, bool tails = false>
                 const four_lanes& lanes = quarters[pair / 2];
                 __m128i kept[2];
                 for (int k = 0; k < 2; ++k) {
+                    // The number's bytes but its sign; the point's is overwritten below.
                     const int n = 2 * (pair % 2) + k;
-                    const __m128i d = _mm_sub_epi8(lanes.x[n], _mm_set1_epi8('0'));
-                    const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
+                    const std::uint64_t kept_bytes =
+                        lanes.lengths[n] -
+                        (((shape.signs[pair / 2] >> (16 * n)) & 0xFFFF) != 0 ? 1 : 0);
                     const __m128i v = _mm_and_si128(
-                        _mm_and_si128(d, digit),
-                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(
-                            last_bytes + (lanes.lengths[n] < 16 ? lanes.lengths[n] : 16))));
+                        _mm_sub_epi8(lanes.x[n], _mm_set1_epi8('0')),
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(last_bytes + kept_bytes)));
                     kept[k] = _mm_or_si128(_mm_andnot_si128(from_point, v),
                                            _mm_and_si128(from_point, _mm_srli_si128(v, 1)));
                 }
                 const __m128d scaled = _mm_div_pd(to_doubles(two_values(kept[0], kept[1])), power);
-                const unsigned negative = lane_bits<16>(lanes_with_any<16>(signs[pair / 2]));
+                const unsigned negative = lane_bits<16>(lanes_with_any<16>(shape.signs[pair / 2]));
                 const __m128i sign = _mm_and_si128(qword_mask(negative >> (2 * (pair % 2))),
                                                    _mm_set1_epi64x(INT64_MIN));
                 _mm_storeu_pd(values + 2 * pair,
