@@ -29,6 +29,12 @@
     return _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
 }
 
+// Each byte's place in its 128-bit lane, 0 to 15.
+[[gnu::always_inline]] inline __m256i byte_places() noexcept {
+    return _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5,
+                            6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+}
+
 // The 16 bytes that end `cut` bytes before each of two numbers' ends, one in each 128-bit lane.
 template <int cut>
 [[gnu::always_inline]] inline __m256i lanes_ending_at(const char* const* ends) noexcept {
@@ -88,8 +94,7 @@ template <int cut, int longest>
     lanes.fit = static_cast<unsigned>(_mm256_movemask_pd(
         _mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_set1_epi64x(longest + 1), whole_lengths))));
     const __m256i lengths = _mm256_min_epi32(whole_lengths, _mm256_set1_epi64x(16));
-    const __m256i places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0,
-                                            1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m256i places = byte_places();
     const auto own_bytes = [&](__m256i pair) {
         const __m256i spread = _mm256_shuffle_epi8(pair, _mm256_setzero_si256());
         return _mm256_cmpgt_epi8(_mm256_add_epi8(spread, places), _mm256_set1_epi8(15));
@@ -108,8 +113,7 @@ template <bool exponents>
     const __m256i* const x = lanes.x;
     const std::uint64_t own = lanes.own;
     const unsigned fit = lanes.fit;
-    const __m256i places = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0,
-                                            1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m256i places = byte_places();
     four_numbers four{};
     group_bytes bytes{own,
                       lanes.digits,
@@ -262,10 +266,8 @@ template <bool exponents, bool tails = false>
             // As read_four squeezes the point out: v is ten times the digits, below 10^16 and
             // even, a double, and 10^(16 - place), at most 10^16, is one too: one division,
             // rounded once.
-            const __m256i from_point = _mm256_cmpgt_epi8(
-                _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3,
-                                 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                _mm256_set1_epi8(static_cast<char>(place - 1)));
+            const __m256i from_point =
+                _mm256_cmpgt_epi8(byte_places(), _mm256_set1_epi8(static_cast<char>(place - 1)));
             const __m256d power = _mm256_set1_pd(exact_powers_of_ten[16 - place]);
             for (int half = 0; half < 2; ++half) {
                 __m256i pair_values[2];

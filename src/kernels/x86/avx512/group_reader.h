@@ -39,6 +39,11 @@ struct four_numbers {
                             _mm512_maskz_srli_epi64(0xFF, eights, 32));
 }
 
+// Each byte's place in its 128-bit lane, 0 to 15.
+[[gnu::always_inline]] inline __m512i byte_places() noexcept {
+    return _mm512_set4_epi32(0x0F0E0D0C, 0x0B0A0908, 0x07060504, 0x03020100);
+}
+
 // The 16 bytes that end at each of four numbers' ends less `cut`, one in each 128-bit lane,
 // with the masks of the numbers' own bytes and of the digits, and which of the numbers have
 // at most `longest` bytes.
@@ -69,7 +74,7 @@ template <int cut, int longest>
                                 0xFF, _mm512_set_epi64(3, 3, 2, 2, 1, 1, 0, 0),
                                 _mm512_maskz_inserti64x4(0xFF, _mm512_setzero_si512(), lengths, 0)),
                             _mm512_setzero_si512());
-    const __m512i places = _mm512_set4_epi32(0x0F0E0D0C, 0x0B0A0908, 0x07060504, 0x03020100);
+    const __m512i places = byte_places();
     return {x, _mm512_cmpgt_epu8_mask(_mm512_add_epi8(lane_lengths, places), _mm512_set1_epi8(15)),
             _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9)),
             _mm256_cmple_epu64_mask(lengths, _mm256_set1_epi64x(longest))};
@@ -81,7 +86,7 @@ template <bool exponents>
     const __m512i x = lanes.x;
     const std::uint64_t own = lanes.own;
     const unsigned fit = lanes.fit;
-    const __m512i places = _mm512_set4_epi32(0x0F0E0D0C, 0x0B0A0908, 0x07060504, 0x03020100);
+    const __m512i places = byte_places();
     four_numbers four{};
     group_bytes bytes{own,
                       lanes.digits,
