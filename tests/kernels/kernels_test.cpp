@@ -586,6 +586,58 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
     }
 }
 
+TEST_P(Kernels, SumNumbersReadsLongMantissasWithExponentsAmongPlainNumbersAsAScalarLoopDoes) {
+    // Where plain numbers come with some in %e's form among them, as %g writes numbers of many
+    // magnitudes, the plain scanners take the exponent of e, a sign and two digits off the end
+    // and read the mantissa before it. Each text, at each of eight places of a batch of such
+    // numbers, all 0, after two batches of them: the total is the text's value, exactly.
+    std::vector<std::string> texts = {
+        "-6.7783353714522e-06", "1.95653129050453e-08", "-3.78022788921557926e+06",
+        "9007199254740993e+00", "9007199254740993E-01", "+9007199254740995e+01",
+        "1.8446744073709551615e+19", "18446744073709551616e-05", "1844674407370955366.5e+00",
+        "-18446744073709553670e-27", "0.0000000000000000001e+01", "0.00000000000000000001e-01",
+        "12345678901234567890.123e-05", "1234567890123456789012e+00", "1.2345678901234567e+22",
+        "1.2345678901234567e-22", "123456789012345.6e-07", "4.9406564584124654e-99", "1.5e+99",
+        "7e-05", "-e+05", ".e-05", "+.e+05", "-.5E+05", "5.e-05", "1.5e+0x", "1.5e++5", "1.5ee05",
+        "1.5e+5", "1.5e+005", "1.2.3e+05", "--1.5e+05", "1.5-e+05",
+        "12345678901234567890123456e+01",
+        // Each byte of the exponent next to what it must be.
+        "1234567890123456.7d+05", "1234567890123456.7f-05", "1234567890123456.7e*05",
+        "1234567890123456.7e,05", "1234567890123456.7e.05", "1234567890123456.7e+/5",
+        "1234567890123456.7e-:5", "1234567890123456.7e+0/", "1234567890123456.7E-0:"};
+    std::mt19937_64 random(1705);
+    for (int i = 0; i < 300; ++i) {
+        // 15 to 20 digits with the point after the first, as %.Ne writes them, and anywhere.
+        std::string digits;
+        const auto length = 15 + random() % 6;
+        while (digits.size() < length)
+            digits += static_cast<char>('0' + random() % 10);
+        digits.insert(i % 2 == 0 ? 1 : random() % (digits.size() + 1), 1, '.');
+        if (random() % 2 == 0) digits.insert(0, 1, '-');
+        const auto exponent = static_cast<int>(random() % 60) - 30;
+        texts.push_back(digits + (exponent < 0 ? "e-" : "e+") +
+                        std::to_string(std::abs(exponent) / 10) +
+                        std::to_string(std::abs(exponent) % 10));
+    }
+    for (const std::string& text : texts) {
+        for (int place = 0; place < 8; ++place) {
+            std::string stream;
+            for (int i = 0; i < 3 * 64; ++i) {
+                stream += i == 128 + 8 * place + place ? text
+                          : i % 4 == 3                 ? "-0.00000000000000e+00"
+                                                       : "0.000000000000000000";
+                stream += "\n";
+            }
+            const padded copy(stream);
+            expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
+            if (testing::Test::HasFailure()) {
+                ADD_FAILURE() << '"' << text << '"';
+                return;
+            }
+        }
+    }
+}
+
 __extension__ typedef unsigned __int128 u128;  // GCC and Clang on x86-64
 
 // The decimal w / 10^k: w's digits with a point k from the end.

@@ -65,19 +65,23 @@ constexpr int group_eighths(bool exponents) noexcept {
     }
 }
 
-// A set that scans plain numbers several at a time:
-// Ops::scan_plain_pairs<pairs>(index, at, ends, numbers, shapes, values) is scan_plain for the
-// numbers index[0] to index[2 × pairs - 1] of at and ends, pairs being 2 or 4, into numbers
-// and shapes, and, where it converts them too, into values as scanned::converted; it returns
-// how many it read.
+// A set that scans plain numbers several at a time, and mantissas before the exponent %e
+// writes: Ops::scan_plain_pairs<pairs, tails>(index, at, ends, numbers, shapes, values,
+// with_exponents) is scan_plain for the numbers index[0] to index[2 × pairs - 1] of at and
+// ends, pairs being 2 or 4, and with `tails` scan_plain of the mantissa of one that ends in e
+// or E, a sign and two digits, with the exponent added, into numbers and shapes, and, where it
+// converts them too, into values as scanned::converted; it returns how many it read, and in
+// with_exponents how many of those had exponents.
 template <class Ops>
 concept scans_pairs = requires(const int* index, const char* const* at, decimal* numbers,
-                               scanned* shapes, double* values) {
+                               scanned* shapes, double* values, int& with_exponents) {
     {
-        Ops::template scan_plain_pairs<2>(index, at, at, numbers, shapes, values)
+        Ops::template scan_plain_pairs<2, true>(index, at, at, numbers, shapes, values,
+                                                with_exponents)
         } -> std::same_as<int>;
     {
-        Ops::template scan_plain_pairs<4>(index, at, at, numbers, shapes, values)
+        Ops::template scan_plain_pairs<4, false>(index, at, at, numbers, shapes, values,
+                                                 with_exponents)
         } -> std::same_as<int>;
 };
 
@@ -256,13 +260,19 @@ struct batch {
 // scanner pays only where it reads nearly all it is given, for a number it leaves costs its
 // share of the pairs' work and the slow way after it: so it scans while it read 7/8 of its
 // numbers, and scan_plain alone from a batch in which it did not, until scan_plain reads 7/8
-// of a batch's numbers again (data of plain numbers with a quarter in %e form, as %g writes
-// numbers of many magnitudes, is scanned faster so).
+// of a batch's numbers again (plain numbers among many that both leave, such as exponents of
+// other forms than %e's, are scanned faster so).
+//
+// `tails`: whether the plain mode's scanners also take an exponent of e, a sign and two digits
+// off a number's end and read the mantissa before it as a plain number, as they do from a
+// batch that had numbers for the other mode (which %g writes among plain ones); plain data
+// alone pays nothing for it.
 struct reading_mode {
     bool exponents = false;
     bool groups = false;
     int unchecked = 0;  // batches read singly since the last whose short numbers were counted
     bool pairs = true;
+    bool tails = false;
     int suited = 0;
     int other = 0;
     int paired = 0;  // numbers given to the pairs scanner in the batch, and read by it
@@ -271,6 +281,7 @@ struct reading_mode {
     int single_read = 0;
 
     void end_batch(int found) noexcept {
+        tails = other != 0;
         if (other > found / 8 && other > suited) exponents = !exponents;
         if (paired != 0) {
             pairs = 8 * paired_read >= 7 * paired;
@@ -492,26 +503,56 @@ template <class Ops, class Index>
         if (mode.pairs) {
             int several[8];
             int read = 0;
-            for (; j + 8 <= left; j += 8) {
-                for (int n = 0; n < 8; ++n)
+            int with_exponents = 0;
+            const auto scan = [&]<int pairs>() {
+                for (int n = 0; n < 2 * pairs; ++n)
                     several[n] = index(j + n);
-                read += Ops::template scan_plain_pairs<4>(several, b.at, b.ends, b.numbers,
-                                                          b.shapes, b.values);
-            }
-            if (j + 4 <= left) {
-                for (int n = 0; n < 4; ++n)
-                    several[n] = index(j + n);
-                read += Ops::template scan_plain_pairs<2>(several, b.at, b.ends, b.numbers,
-                                                          b.shapes, b.values);
-                j += 4;
-            }
-            mode.suited += read;
+                int these = 0;
+                read += mode.tails
+                            ? Ops::template scan_plain_pairs<pairs, true>(
+                                  several, b.at, b.ends, b.numbers, b.shapes, b.values, these)
+                            : Ops::template scan_plain_pairs<pairs, false>(
+                                  several, b.at, b.ends, b.numbers, b.shapes, b.values, these);
+                with_exponents += these;
+                j += 2 * pairs;
+            };
+            while (j + 8 <= left)
+                scan.template operator()<4>();
+            if (j + 4 <= left) scan.template operator()<2>();
+            // Those with exponents vote as scan_full's: for the other mode, if they are many.
+            mode.suited += read - with_exponents;
+            mode.other += with_exponents;
             mode.paired += j;
             mode.paired_read += read;
         }
     }
     if constexpr (scans_pairs<Ops>) mode.single += left - j;
     int read = 0;
+    if constexpr (mantissas_plain<Ops>()) {
+        if (mode.tails) {
+            // As scan_number_of_mode reads the exponent of e, a sign and two digits, without a
+            // branch on it: the mantissa's end is the number's, less the four bytes where they
+            // are, so that plain numbers and those with exponents, mixed as %g writes numbers
+            // of many magnitudes, go the same way.
+            int with_exponents = 0;
+            for (; j < left; ++j) {
+                const int i = index(j);
+                const two_digit_exponent tail = two_digit_exponent_of(b.at[i], b.ends[i]);
+                const bool has_tail = tail.wrong == 0;
+                scanned shape = Ops::scan_plain(b.at[i], b.ends[i] - 4 * has_tail, b.numbers[i]);
+                b.numbers[i].exponent += has_tail ? tail.value : 0;
+                const bool is_read = shape != scanned::none;
+                if (has_tail & is_read) shape = scanned::exponent;
+                b.shapes[i] = shape;
+                read += is_read;
+                with_exponents += has_tail & is_read;
+            }
+            mode.suited += read - with_exponents;
+            mode.other += with_exponents;
+            if constexpr (scans_pairs<Ops>) mode.single_read += read;
+            return;
+        }
+    }
     for (; j < left; ++j) {
         const int i = index(j);
         b.shapes[i] = Ops::scan_plain(b.at[i], b.ends[i], b.numbers[i]);

@@ -2,29 +2,37 @@
 // in the 32-bit lanes of an AVX2 vector, as two_digit_exponent_of (generic/exponent_tail.h)
 // reads one. Included by the AVX2 and AVX-512 sets' files inside their target regions.
 
-// The exponent of the number that ends at ends[i] in lane i, for the eight; false, and nothing
-// read, where one of them does not end so. The numbers are not checked to be longer than their
-// exponents: the group readers, which take what is before them as the mantissas, refuse an
+// The exponents of such tails in the 32-bit lanes of `last_fours`, the last four bytes of eight
+// numbers, into `exponents`; returns a vector that is 0 in the lanes that are so, and the
+// exponents of the others are not to be read. The numbers are not checked to be longer than
+// their exponents: the readers, which take what is before them as the mantissas, refuse an
 // empty one.
-[[gnu::always_inline]] inline bool exponent_lanes(const char* const* ends,
-                                                  __m256i& exponents) noexcept {
-    const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
-    const __m256i left = _mm256_sub_epi32(
-        _mm256_or_si256(_mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3),
-                                          last_four(4), last_four(5), last_four(6), last_four(7)),
-                        _mm256_set1_epi32(0x20)),
-        _mm256_set1_epi32(0x30302B65));
+[[gnu::always_inline]] inline __m256i exponent_tails_of(__m256i last_fours,
+                                                        __m256i& exponents) noexcept {
+    const __m256i left = _mm256_sub_epi32(_mm256_or_si256(last_fours, _mm256_set1_epi32(0x20)),
+                                          _mm256_set1_epi32(0x30302B65));
     const __m256i wrong = _mm256_or_si256(
         _mm256_and_si256(left, _mm256_set1_epi32(0xFDFF)),
         _mm256_and_si256(
             _mm256_or_si256(_mm256_add_epi32(left, _mm256_set1_epi32(0x76760000)), left),
             _mm256_set1_epi32(static_cast<int>(0x80800000))));
-    if (!_mm256_testz_si256(wrong, wrong)) return false;
     // Ten times byte 2 and byte 3, the digits' values; negated where byte 1 is 2, a '-'.
     const __m256i magnitude = _mm256_madd_epi16(
         _mm256_maddubs_epi16(left, _mm256_set1_epi32(0x010A0000)), _mm256_set1_epi16(1));
     const __m256i minus = _mm256_cmpeq_epi32(_mm256_and_si256(left, _mm256_set1_epi32(0x200)),
                                              _mm256_set1_epi32(0x200));
     exponents = _mm256_sub_epi32(_mm256_xor_si256(magnitude, minus), minus);
-    return true;
+    return wrong;
+}
+
+// The exponent of the number that ends at ends[i] in lane i, for the eight; false where one of
+// them does not end so.
+[[gnu::always_inline]] inline bool exponent_lanes(const char* const* ends,
+                                                  __m256i& exponents) noexcept {
+    const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
+    const __m256i wrong =
+        exponent_tails_of(_mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3),
+                                            last_four(4), last_four(5), last_four(6), last_four(7)),
+                          exponents);
+    return _mm256_testz_si256(wrong, wrong);
 }

@@ -182,11 +182,13 @@ struct ops : counted_positions {
                                                             double* values) noexcept {
         return avx512::read_eight<false, true>(at, ends, values);
     }
-    template <int pairs>
+    template <int pairs, bool tails>
     [[gnu::always_inline]] static int scan_plain_pairs(const int* index, const char* const* at,
                                                        const char* const* ends, decimal* numbers,
-                                                       scanned* shapes, double* values) noexcept {
-        return avx512::scan_plain_pairs<pairs>(index, at, ends, numbers, shapes, values);
+                                                       scanned* shapes, double* values,
+                                                       int& with_exponents) noexcept {
+        return avx512::scan_plain_pairs<pairs, tails>(index, at, ends, numbers, shapes, values,
+                                                      with_exponents);
     }
 };
 

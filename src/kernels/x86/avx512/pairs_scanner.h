@@ -3,15 +3,20 @@
 
 // Longer plain numbers are scanned eight or four at a time, two to a vector, one in each 256-bit
 // half, its last byte in the half's last byte: scan_plain for several numbers at once, a
-// leading '+' allowed too.
+// leading '+' allowed too. With `tails`, a number that ends in the exponent %e writes, e or E,
+// a sign and two digits (two_digit_exponent_of), is scanned so up to its e, and its exponent
+// added: the small numbers among %g's plain ones are read with them.
 
 // scan_plain for the numbers index[0] to index[2 × pairs - 1] of at and ends, a leading '+'
-// allowed too, two to a vector, into numbers and shapes; those that divide_exactly converts are
-// given in values, as scanned::converted, and have no record. Returns how many it read.
-template <int pairs>
+// allowed too, and with `tails` mantissas before such exponents, two to a vector, into numbers
+// and shapes; those that divide_exactly converts are given in values, as scanned::converted,
+// and have no record; those with exponents are scanned::exponent. Returns how many it read,
+// and in `with_exponents` how many of those had exponents.
+template <int pairs, bool with_tails>
 [[gnu::always_inline]] inline int scan_plain_pairs(const int* index, const char* const* at,
                                                    const char* const* ends, decimal* numbers,
-                                                   scanned* shapes, double* values) noexcept {
+                                                   scanned* shapes, double* values,
+                                                   int& with_exponents) noexcept {
     // Each byte up to the point takes the one before it: the point is squeezed out and the
     // digits stay where their places say.
     const __m512i before = _mm512_set_epi8(
@@ -23,9 +28,26 @@ template <int pairs>
     alignas(64) std::int64_t fraction[8] = {};
     unsigned ok = 0;
     unsigned negative = 0;
+    // The numbers' exponents of e, a sign and two digits, all at once; 0 where there is none.
+    const auto last_four = [&](int j) {
+        return j < 2 * pairs ? static_cast<int>(load_le32(ends[index[j]] - 4)) : 0;
+    };
+    unsigned tails = 0;
+    __m512i exponents = _mm512_setzero_si512();
+    if constexpr (with_tails) {
+        __m256i tail_exponents;
+        const __m256i wrong = exponent_tails_of(
+            _mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3), last_four(4),
+                              last_four(5), last_four(6), last_four(7)),
+            tail_exponents);
+        tails = _mm256_cmpeq_epi32_mask(wrong, _mm256_setzero_si256()) & ((1u << 2 * pairs) - 1);
+        exponents = _mm512_maskz_cvtepi32_epi64(static_cast<__mmask8>(tails), tail_exponents);
+    }
     for (int pair = 0; pair < pairs; ++pair) {
         const char* const first[2] = {at[index[2 * pair]], at[index[2 * pair + 1]]};
-        const char* const end[2] = {ends[index[2 * pair]], ends[index[2 * pair + 1]]};
+        const char* const end[2] = {
+            ends[index[2 * pair]] - 4 * ((tails >> 2 * pair) & 1),
+            ends[index[2 * pair + 1]] - 4 * ((tails >> (2 * pair + 1)) & 1)};
         const __m512i x = _mm512_maskz_inserti64x4(
             0xFF,
             _mm512_maskz_inserti64x4(
@@ -90,6 +112,10 @@ template <int pairs>
     // 20 digits fit 64 bits up to 18446744073709551615; no more than 20 after the point.
     const __m512i fractions = _mm512_load_si512(fraction);
     const unsigned shaped = ok & _mm512_cmple_epu64_mask(fractions, _mm512_set1_epi64(20));
+    // The power of ten to divide by, the exponent taken from the digits after the point: only
+    // 0 to 22 is divided by (the others, a 0 in their place, are left).
+    const __m512i divisors = _mm512_sub_epi64(fractions, exponents);
+    const __mmask8 dividing = _mm512_cmple_epu64_mask(divisors, _mm512_set1_epi64(22));
     const unsigned fits = _mm512_cmplt_epu64_mask(top, _mm512_set1_epi64(1844)) |
                           (_mm512_cmpeq_epi64_mask(top, _mm512_set1_epi64(1844)) &
                            _mm512_cmple_epu64_mask(rest, _mm512_set1_epi64(6744073709551615)));
@@ -102,8 +128,16 @@ template <int pairs>
     const unsigned many = ok & _mm512_cmpge_epu64_mask(top, _mm512_set1_epi64(10000)) & 0xFF;
     const unsigned deep = ok & ~shaped & fits & 0xFF;
     __mmask8 exact;
-    const __m512d quotients = divide_exactly(value, fractions, exact);
-    const unsigned converted = read & exact;
+    const __m512d quotients =
+        divide_exactly(value, _mm512_maskz_mov_epi64(dividing, divisors), exact);
+    // Of the numbers with exponents, only those that one rounding converts: where the others
+    // are many, as in %.17e, whether the check converts a number goes either way at random, and
+    // a branch on it would cost more than the check saves.
+    const unsigned converted =
+        read & exact & dividing &
+        (~tails | _mm512_cmple_epu64_mask(value, _mm512_set1_epi64(std::int64_t{1} << 53)));
+    alignas(64) std::int64_t exponent[8];
+    _mm512_store_si512(exponent, exponents);
     alignas(64) std::uint64_t digits[8];
     alignas(64) double signed_quotients[8];
     _mm512_store_si512(digits, value);
@@ -123,10 +157,12 @@ template <int pairs>
             shapes[i] = scanned::converted;
         } else {
             numbers[i].digits = digits[j];
-            numbers[i].exponent = static_cast<std::int32_t>(-fraction[j]);
+            numbers[i].exponent = static_cast<std::int32_t>(exponent[j] - fraction[j]);
             numbers[i].negative = ((negative >> j) & 1) != 0;
             numbers[i].truncated = false;
-            shapes[i] = ((read >> j) & 1) != 0 ? scanned::plain : scanned::none;
+            shapes[i] = ((read >> j) & 1) == 0    ? scanned::none
+                        : ((tails >> j) & 1) != 0 ? scanned::exponent
+                                                  : scanned::plain;
             if (((cut >> j) & 1) != 0) {
                 const std::uint64_t last_sixteen = tops_and_rests[1][j];
                 numbers[i].digits = tops_and_rests[0][j] * 1000000000000000 + last_sixteen / 10;
@@ -154,5 +190,7 @@ template <int pairs>
             }
         }
     }
-    return std::popcount(read | cut | many | deep);
+    const unsigned scanned_ones = read | cut | many | deep;
+    with_exponents = std::popcount(scanned_ones & tails);
+    return std::popcount(scanned_ones);
 }
