@@ -483,6 +483,21 @@ template <class Ops>
     return left;
 }
 
+// The numbers index(j) to index(j + 2 × pairs - 1) by the pairs scanner, as scan_numbers gives
+// them; returns how many it read, and adds those with exponents to `with_exponents`.
+template <class Ops, int pairs, bool tails, class Index>
+[[gnu::always_inline]] inline int scan_in_pairs(batch& b, Index index, int j,
+                                                int& with_exponents) noexcept {
+    int several[2 * pairs];
+    for (int n = 0; n < 2 * pairs; ++n)
+        several[n] = index(j + n);
+    int these = 0;
+    const int read = Ops::template scan_plain_pairs<pairs, tails>(several, b.at, b.ends, b.numbers,
+                                                                  b.shapes, b.values, these);
+    with_exponents += these;
+    return read;
+}
+
 // Scans the `left` numbers index(0) to index(left - 1) with the scanners of the mode, in pairs
 // where the set can, else one at a time, counting the mode's votes.
 template <class Ops, class Index>
@@ -501,24 +516,17 @@ template <class Ops, class Index>
     int j = 0;
     if constexpr (scans_pairs<Ops>) {
         if (mode.pairs) {
-            int several[8];
             int read = 0;
             int with_exponents = 0;
-            const auto scan = [&]<int pairs>() {
-                for (int n = 0; n < 2 * pairs; ++n)
-                    several[n] = index(j + n);
-                int these = 0;
-                read += mode.tails
-                            ? Ops::template scan_plain_pairs<pairs, true>(
-                                  several, b.at, b.ends, b.numbers, b.shapes, b.values, these)
-                            : Ops::template scan_plain_pairs<pairs, false>(
-                                  several, b.at, b.ends, b.numbers, b.shapes, b.values, these);
-                with_exponents += these;
-                j += 2 * pairs;
-            };
-            while (j + 8 <= left)
-                scan.template operator()<4>();
-            if (j + 4 <= left) scan.template operator()<2>();
+            for (; j + 8 <= left; j += 8) {
+                read += mode.tails ? scan_in_pairs<Ops, 4, true>(b, index, j, with_exponents)
+                                   : scan_in_pairs<Ops, 4, false>(b, index, j, with_exponents);
+            }
+            if (j + 4 <= left) {
+                read += mode.tails ? scan_in_pairs<Ops, 2, true>(b, index, j, with_exponents)
+                                   : scan_in_pairs<Ops, 2, false>(b, index, j, with_exponents);
+                j += 4;
+            }
             // Those with exponents vote as scan_full's: for the other mode, if they are many.
             mode.suited += read - with_exponents;
             mode.other += with_exponents;
