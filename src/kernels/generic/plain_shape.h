@@ -49,6 +49,15 @@ struct plain_shape {
             negative, count, (31 - point_lane) & 31, point_lane};
 }
 
+// 32 bytes of 0, then 32 of 0xFF: the 32 bytes at last_lanes + n, for 0 <= n <= 32, are 0xFF in
+// their last n lanes and 0 in the others, so that a scanner's mask of the last n lanes of 32,
+// or of a half of them, is one load.
+alignas(64) inline constexpr unsigned char last_lanes[64] = {
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
 // What join_groups kept of the digits: all of them, or, of 20 digits from 2^64 up, the first
 // 19, the last cut, a 0 or not (as the scalar scanner keeps them, so that such a number is
 // read once, not left to scan_full).

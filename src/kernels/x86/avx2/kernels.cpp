@@ -90,17 +90,18 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
             bits_of(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('0')))};
 }
 
+// The mask of the last n lanes of 32, 0 <= n <= 32.
+[[gnu::always_inline]] inline __m256i lanes_from(int n) noexcept {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(last_lanes + n));
+}
+
 // The value of the `count` digits that end at `end`, the point in `point_lane`, as
 // scan_masks.h has it: the lanes above the point are taken from 32 bytes before the end, the
 // others from one byte further on, which squeezes the point out; the lanes of digits are kept.
 [[gnu::always_inline]] inline joined mantissa_value(const char* end, int point_lane, int count,
                                                     std::uint64_t& value) noexcept {
-    const __m256i lanes =
-        _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
-                         21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
-    const __m256i from_right =
-        _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(point_lane)));
-    const __m256i kept = _mm256_cmpgt_epi8(lanes, _mm256_set1_epi8(static_cast<char>(31 - count)));
+    const __m256i from_right = lanes_from(31 - point_lane);
+    const __m256i kept = lanes_from(count);
     const __m256i joined = _mm256_blendv_epi8(
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33)),
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32)), from_right);

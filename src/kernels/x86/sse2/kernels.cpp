@@ -101,17 +101,17 @@ std::uint32_t digit_mask(const char* p) noexcept {
     const auto load = [](const char* p) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     };
-    const __m128i point = _mm_set1_epi8(static_cast<char>(point_lane));
-    const __m128i last_other = _mm_set1_epi8(static_cast<char>(31 - count));
-    const auto digit_values = [&](const char* right, __m128i lanes) {
-        const __m128i from_right = _mm_cmpgt_epi8(lanes, point);
+    // The lanes of a half above the point, and those of the digits, as masks of last lanes.
+    const auto lanes_from = [&](int n) {
+        return load(reinterpret_cast<const char*>(last_lanes) + n);
+    };
+    const auto digit_values = [&](const char* right, int half) {
+        const __m128i from_right = lanes_from(31 - point_lane + half);
         const __m128i joined = _mm_or_si128(_mm_and_si128(from_right, load(right)),
                                             _mm_andnot_si128(from_right, load(right - 1)));
-        return _mm_and_si128(_mm_sub_epi8(joined, _mm_set1_epi8('0')),
-                             _mm_cmpgt_epi8(lanes, last_other));
+        return _mm_and_si128(_mm_sub_epi8(joined, _mm_set1_epi8('0')), lanes_from(count + half));
     };
-    const __m128i high = digit_values(
-        end - 16, _mm_setr_epi8(16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31));
+    const __m128i high = digit_values(end - 16, 16);
     const __m128i zero = _mm_setzero_si128();
     const __m128i tens = _mm_set1_epi32(0x0001000A);
     const __m128i hundreds = _mm_set1_epi32(0x00010064);
@@ -126,8 +126,7 @@ std::uint32_t digit_mask(const char* p) noexcept {
     if (count <= 16) return join_groups(0, back, count, value);
     // Lanes 12 to 15, the only ones of the low half that may hold digits: pairs, then four,
     // placed where join_groups looks for them.
-    const __m128i low =
-        digit_values(end - 32, _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    const __m128i low = digit_values(end - 32, 0);
     const __m128i low_pairs = _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), tens);
     const __m128i low_fours = _mm_madd_epi16(_mm_packs_epi32(low_pairs, low_pairs), hundreds);
     return join_groups(static_cast<std::uint64_t>(_mm_cvtsi128_si64(low_fours)), back, count,
