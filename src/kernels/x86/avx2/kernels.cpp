@@ -145,8 +145,8 @@ struct ops : counted_positions {
     static constexpr bool vex = true;
     // A group of plain numbers that the group reader reads only in part costs more than
     // scan_plain's reading of each (the mixed benchmark file, a third of it 17 digits, and
-    // shortest round-trip output were read 11% and 18% faster without groups): in the plain
-    // mode, groups only while it reads nearly all.
+    // shortest round-trip output were read about a tenth and a tenth to a fifth faster
+    // without groups): in the plain mode, groups only while it reads nearly all.
     static constexpr int plain_group_eighths = 7;
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
         return avx2::space_mask(p);
