@@ -140,16 +140,13 @@ std::uint32_t digit_mask(const char* p) noexcept {
 // the AVX2 set's scanner, in two halves of 16 bytes. Reads up to 33 bytes before the end.
 [[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
                                                  decimal& number) noexcept {
-    // A number of up to 16 bytes, the most, needs the last 16 alone.
+    // Both halves, whatever the length: a branch on it would go either way for numbers of
+    // about 16 bytes, as %.15g writes them.
     const auto length = static_cast<std::uint64_t>(end - q);
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
-    std::uint32_t digits = digit_bits(high) << 16;
-    std::uint32_t points = equal(high, '.') << 16;
-    if (length > 16) {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 32));
-        digits |= digit_bits(low);
-        points |= equal(low, '.');
-    }
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 32));
+    const std::uint32_t digits = digit_bits(high) << 16 | digit_bits(low);
+    const std::uint32_t points = equal(high, '.') << 16 | equal(low, '.');
     const plain_shape shape = plain_shape_of(length, digits, points, q[0] == '-');
     if (!shape.ok) return scanned::none;
     std::uint64_t value;
