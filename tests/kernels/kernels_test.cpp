@@ -666,8 +666,7 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
     // a check of its residual in integers. The cases where that is hardest, and their
     // neighbours w - 2 to w + 2: w a multiple of 5^k; w / 10^k exactly a double, exactly
     // halfway between two (where k <= 4 allows it), nearest to such a midpoint, or next to a
-    // power of two. Each as the first of four long numbers, the others 0, so that the total is
-    // its value.
+    // power of two. Each among long numbers that are 0, so that the total is its value.
     std::mt19937_64 random(1853);
     std::vector<std::string> texts;
     const auto around = [&](u128 w, int k) {
@@ -716,11 +715,21 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
     EXPECT_GT(texts.size(), 6000u);
     for (std::size_t t = 0; t < texts.size(); ++t) {
         const std::string text = (t % 2 == 0 ? "" : "-") + texts[t];
-        std::string stream = text + "\n";
+        // Among long numbers alone, which are converted eight at a time, at each place of the
+        // eight; and after short numbers, among which long ones are scanned in pairs.
+        std::string alone;
+        for (std::size_t i = 0; i < 12; ++i)
+            alone += (i == t % 8 ? text : "0.0000000000000000000") + "\n";
+        std::string after_short;
+        for (int i = 0; i < 40; ++i)
+            after_short += "0\n";
+        after_short += text + "\n";
         for (int i = 0; i < 3; ++i)
-            stream += "0.0000000000000000000\n";
-        const padded copy(stream);
-        expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, 0);
+            after_short += "0.0000000000000000000\n";
+        for (const std::string& stream : {alone, after_short}) {
+            const padded copy(stream);
+            expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, 0);
+        }
         if (testing::Test::HasFailure()) {
             ADD_FAILURE() << '"' << text << '"';
             return;

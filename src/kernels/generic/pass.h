@@ -85,6 +85,16 @@ concept scans_pairs = requires(const int* index, const char* const* at, decimal*
         } -> std::same_as<int>;
 };
 
+// A set that converts the records of plain numbers eight at a time:
+// Ops::convert_eight(list, numbers, shapes, values) converts the plain numbers list[0] to
+// list[7] of numbers into values, each as scale_down would, and marks those it converted
+// scanned::converted in shapes; it leaves the others as they are.
+template <class Ops>
+concept converts_eight = requires(const int* list, const decimal* numbers, scanned* shapes,
+                                  double* values) {
+    { Ops::convert_eight(list, numbers, shapes, values) } -> std::same_as<void>;
+};
+
 // The slow way for a number that scan_full leaves: the scalar scanner, then the general
 // conversion. Returns the number's end, or q when the text is refused. Kept out of the pass's
 // loop, so that the loop stays small.
@@ -498,6 +508,33 @@ template <class Ops, int pairs, bool tails, class Index>
     return read;
 }
 
+// Whether the plain mode scans the batch in pairs, for a set that scans pairs: while the pairs
+// scanner reads nearly all it is given (mode.pairs), and, where the set converts plain numbers
+// eight at a time, only among short numbers that the groups read or among numbers with
+// exponents; for long plain numbers alone, scan_plain and the conversion of its records
+// eight at a time cost less.
+template <class Ops>
+[[gnu::always_inline]] inline bool scans_in_pairs(const reading_mode& mode) noexcept {
+    return scans_pairs<Ops> && mode.pairs && (!converts_eight<Ops> || mode.groups || mode.tails);
+}
+
+// The plain numbers among index(0) to index(left - 1), which scan_plain read, converted eight
+// at a time where the set can; they are listed first, without a branch on each. Out of line,
+// as read_in_groups is, so that the loops of the pass that other data spends its time in are
+// compiled as if it were not there.
+template <class Ops, class Index>
+[[gnu::noinline]] void convert_in_eights(batch& b, Index index, int left) noexcept {
+    int plain[batch::room];
+    int listed = 0;
+    for (int j = 0; j < left; ++j) {
+        const int i = index(j);
+        plain[listed] = i;
+        listed += b.shapes[i] == scanned::plain;
+    }
+    for (int p = 0; p + 8 <= listed; p += 8)
+        Ops::convert_eight(plain + p, b.numbers, b.shapes, b.values);
+}
+
 // Scans the `left` numbers index(0) to index(left - 1) with the scanners of the mode, in pairs
 // where the set can, else one at a time, counting the mode's votes.
 template <class Ops, class Index>
@@ -515,7 +552,7 @@ template <class Ops, class Index>
     }
     int j = 0;
     if constexpr (scans_pairs<Ops>) {
-        if (mode.pairs) {
+        if (scans_in_pairs<Ops>(mode)) {
             int read = 0;
             int with_exponents = 0;
             for (; j + 8 <= left; j += 8) {
@@ -568,6 +605,9 @@ template <class Ops, class Index>
     }
     mode.suited += read;
     if constexpr (scans_pairs<Ops>) mode.single_read += read;
+    if constexpr (converts_eight<Ops>) {
+        if (read >= 8) convert_in_eights<Ops>(b, index, left);
+    }
 }
 
 // Converts the numbers that scan_numbers scanned, and reads those it left by the slow ways.

@@ -58,3 +58,29 @@
                               down & ~once, bits, _mm512_set1_epi64(1));
     return _mm512_castsi512_pd(corrected);
 }
+
+// The plain numbers list[0] to list[7] of `numbers`, as scan_plain records them (at most 20
+// digits after the point), converted by divide_exactly into values and marked
+// scanned::converted where it decides them; the others are left as they are.
+[[gnu::always_inline]] inline void convert_eight(const int* list, const decimal* numbers,
+                                                 scanned* shapes, double* values) noexcept {
+    alignas(64) std::uint64_t w[8];
+    alignas(64) std::int64_t k[8];
+    unsigned negative = 0;
+    for (int j = 0; j < 8; ++j) {
+        const decimal& number = numbers[list[j]];
+        w[j] = number.digits;
+        k[j] = -number.exponent;
+        negative |= static_cast<unsigned>(number.negative) << j;
+    }
+    __mmask8 exact;
+    const __m512d q = divide_exactly(_mm512_load_si512(w), _mm512_load_si512(k), exact);
+    alignas(64) double signed_q[8];
+    _mm512_store_si512(signed_q,
+                       _mm512_mask_or_epi64(_mm512_castpd_si512(q), static_cast<__mmask8>(negative),
+                                            _mm512_castpd_si512(q), _mm512_set1_epi64(INT64_MIN)));
+    for (int j = 0; j < 8; ++j) {
+        values[list[j]] = signed_q[j];
+        if (((exact >> j) & 1) != 0) shapes[list[j]] = scanned::converted;
+    }
+}

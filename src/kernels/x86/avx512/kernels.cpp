@@ -182,6 +182,10 @@ struct ops : counted_positions {
                                                             double* values) noexcept {
         return avx512::read_eight<false, true>(at, ends, values);
     }
+    [[gnu::always_inline]] static void convert_eight(const int* list, const decimal* numbers,
+                                                     scanned* shapes, double* values) noexcept {
+        avx512::convert_eight(list, numbers, shapes, values);
+    }
     template <int pairs, bool tails>
     [[gnu::always_inline]] static int scan_plain_pairs(const int* index, const char* const* at,
                                                        const char* const* ends, decimal* numbers,
