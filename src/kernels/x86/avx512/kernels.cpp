@@ -2,7 +2,8 @@
 // and POPCNT): 64 bytes to a vector, comparisons straight into bit masks, bytes masked and
 // compressed by them. Chosen at run time; nothing here runs on a CPU without them. This file
 // holds the set's primitives; lanes.h, group_reader.h, divide_exactly.h and pairs_scanner.h
-// its readers of several numbers at once.
+// its readers of several numbers at once. Its scanners of one number at a time are the AVX2
+// set's, x86/plain_scan.h.
 #include <immintrin.h>
 
 #include <bit>
@@ -46,23 +47,6 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-// The value of the `count` digits that end at `end`, the point in `point_lane`, as
-// scan_masks.h has it: the lanes above the point are taken from 32 bytes before the end, the
-// others from one byte further on, which squeezes the point out.
-[[gnu::always_inline]] inline joined mantissa_value(const char* end, int point_lane, int count,
-                                                    std::uint64_t& value) noexcept {
-    const __m256i values = _mm256_maskz_sub_epi8(
-        static_cast<__mmask32>(~std::uint64_t{0} << ((32 - count) & 63)),
-        _mm256_mask_blend_epi8(static_cast<__mmask32>(~std::uint64_t{0} << ((point_lane + 1) & 63)),
-                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 33)),
-                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32))),
-        _mm256_set1_epi8('0'));
-    std::uint64_t front;
-    std::uint64_t back;
-    eight_digit_groups(values, front, back);
-    return join_groups(front, back, count, value);
-}
-
 // Writes chunk + i for each bit i set in `bits` to out, in order, and returns how many: the
 // set bits' places are compressed out of a vector of 0 to 63, then widened to 64 bits and
 // added to `chunk` sixteen at a time, sixteen whether or not there are so many; `out` has room
@@ -95,40 +79,7 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
     return count;
 }
 
-// Scans the plainest and commonest shape of a decimal, the text [q, end) that white space
-// follows, into `number`: an optional '-', then 1 to 20 digits, with at most one point among
-// them, the whole within 31 bytes. Returns scanned::plain, or scanned::exponent for 20 digits
-// cut to 19 (see join_groups), or scanned::none for anything else, which scan_full then reads.
-//
-// The 32 bytes before the end are classified into bit masks, bit j for the byte 32 - j before
-// the end, so that the number's own bytes are the top `length` bits: every one of them but a
-// leading '-' is a digit but one, which is a point, and the fraction's length is the count of
-// lanes above that point. Reads up to 33 bytes before the end.
-[[gnu::always_inline]] inline scanned scan_plain(const char* q, const char* end,
-                                                 decimal& number) noexcept {
-    const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(end - 32));
-    const plain_shape shape = plain_shape_of(
-        static_cast<std::uint64_t>(end - q),
-        _mm256_cmple_epu8_mask(_mm256_sub_epi8(right, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)),
-        _mm256_cmpeq_epi8_mask(right, _mm256_set1_epi8('.')), q[0] == '-');
-    std::uint64_t value;
-    const joined kept = mantissa_value(end, shape.point_lane, shape.count, value);
-    if (!shape.ok) return scanned::none;
-    return decimal_of(shape, value, kept, number);
-}
-
-// Bit masks of the 32 bytes at q, as scan_masks.h reads them.
-[[gnu::always_inline]] inline byte_classes classify(const char* q) noexcept {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
-    return {
-        _mm256_cmple_epu8_mask(x, _mm256_set1_epi8(' ')),
-        _mm256_cmple_epu8_mask(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), _mm256_set1_epi8(9)),
-        _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('.')),
-        _mm256_cmpeq_epi8_mask(_mm256_or_si256(x, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('e')),
-        _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('+')) |
-            _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('-')),
-        _mm256_cmpeq_epi8_mask(x, _mm256_set1_epi8('0'))};
-}
+#include "kernels/x86/plain_scan.h"
 
 #include "kernels/generic/exponent_tail.h"
 #include "kernels/generic/positions.h"
