@@ -381,13 +381,14 @@ struct number_finder {
     std::uint64_t space_before = 1;  // the first byte starts a number, if anything
     std::uint64_t end_before = 0;    // the last byte of the chunk before ended a number
     int started = 0;                 // starts in `at`, one more than the ends when one waits
+    int carried = 0;                 // numbers found in the last batch and left for this one
 
     // Lists the next batch's numbers in at and ends, adding the last batch's values as it goes;
     // returns how many ended.
     template <class Ops>
     [[gnu::always_inline]] int find(const char** at, const char** ends,
                                     pending_sum<Ops>& pending) noexcept {
-        int found = 0;
+        int found = carried;
         int counted = -1;  // the first start counted and not yet listed, if any
         for (; found < batch_size && chunk < whole; chunk += 64) {
             pending.add_four();
@@ -423,11 +424,15 @@ struct number_finder {
             at[i] = ends[i - 1] + 1;
     }
 
-    // After `used` numbers are read, the start of a number not yet ended moves to the front.
-    void keep_waiting(const char** at, int used) noexcept {
+    // After `used` of the `found` numbers are read, those left and the start of a number not
+    // yet ended move to the front.
+    void keep_waiting(const char** at, const char** ends, int used, int found) noexcept {
         for (int i = used; i < started; ++i)
             at[i - used] = at[i];
+        for (int i = used; i < found; ++i)
+            ends[i - used] = ends[i];
         started -= used;
+        carried = found - used;
     }
 };
 
@@ -673,13 +678,18 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
     std::int32_t count = 0;
     const auto in_order = [](int j) { return j; };
     while (count < wanted) {
-        int found = finder.find<Ops>(b.at, b.ends, pending);
-        if (found == 0) break;
-        if (found > wanted - count) found = static_cast<int>(wanted - count);
+        const int listed = finder.find<Ops>(b.at, b.ends, pending);
+        if (listed == 0) break;
+        int found = listed < wanted - count ? listed : static_cast<int>(wanted - count);
         int refused;
         if constexpr (reads_groups<Ops>) {
             if (mode.groups) {
-                // Eight at a time first, while the numbers are short.
+                // Eight at a time first, while the numbers are short. Where more text and more
+                // numbers follow, the batch ends at its last group of eight: the few after it
+                // start the next batch, where a group reads them, rather than one at a time.
+                // (The finder stops before the text's end only with a batch's worth found, so
+                // a batch so cut still reads 64 or more.)
+                if ((finder.chunk < whole) & (found == listed)) found = found / 8 * 8;
                 const int left = read_in_groups<Ops>(b, found, mode, pending);
                 refused = read_singly<Ops>(
                     b, [&b](int j) { return b.rest[j]; }, left, mode, whole);
@@ -707,7 +717,7 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
         pending = {pending.total, b.values, found};
         b.values = b.values == b.value_rooms[0] ? b.value_rooms[1] : b.value_rooms[0];
         count += found;
-        finder.keep_waiting(b.at, found);
+        finder.keep_waiting(b.at, b.ends, found, listed);
     }
     pending.add_rest();
     return {pending.total, count, nullptr};
