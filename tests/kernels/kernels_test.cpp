@@ -720,16 +720,16 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
     for (std::size_t t = 0; t < texts.size(); ++t) {
         const std::string text = (t % 2 == 0 ? "" : "-") + texts[t];
         // Among long numbers alone, which are converted eight at a time, at each place of the
-        // eight; and in the third batch of plain numbers with some in %e form among them, as %g
-        // writes them, where plain ones are scanned in pairs and converted with them.
+        // eight; and in the batch after one with a number in %e form, as %g writes numbers,
+        // where plain ones are scanned in pairs and converted with them.
         std::string alone;
         for (std::size_t i = 0; i < 12; ++i)
             alone += (i == t % 8 ? text : "0.0000000000000000000") + "\n";
         std::string among_exponents;
-        for (std::size_t i = 0; i < 3 * 64; ++i) {
-            among_exponents += (i == 128 + t % 8 ? text
-                                : i % 4 == 3     ? "-0.00000000000000e+00"
-                                                 : "0.000000000000000000") +
+        for (std::size_t i = 0; i < 80; ++i) {
+            among_exponents += (i == 64 + t % 8 ? text
+                                : i == 5        ? "-0.00000000000000e+00"
+                                                : "0.000000000000000000") +
                                "\n";
         }
         for (const std::string& stream : {alone, among_exponents}) {
