@@ -538,7 +538,8 @@ TEST_P(Kernels, SumNumbersReadsNumbersOfUpToEighteenBytesAsAScalarLoopDoes) {
 TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
     // Plain numbers of 17 to 32 bytes may be scanned several at a time, and mantissas as long
     // with an exponent after them. Each text, at each of four places among long zeros, after
-    // short zeros: the total is the text's value, exactly.
+    // short zeros, and in the batch after one with a number in %e form among them, where plain
+    // numbers are scanned in pairs: the total is the text's value, exactly.
     std::vector<std::string> texts = {
         "18446744073709551615", "18446744073709551616", "-18446744073709551615",
         "1844674407370955161.5", "1844674407370955161.6", ".18446744073709551615",
@@ -575,13 +576,22 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
     }
     for (const std::string& text : texts) {
         for (int place = 0; place < 4; ++place) {
-            std::string stream;
+            std::string after_short;
             for (int i = 0; i < 40; ++i)
-                stream += "0\n";
+                after_short += "0\n";
             for (int i = 0; i < 4; ++i)
-                stream += (i == place ? text : std::string("0.0000000000000000000")) + "\n";
-            const padded copy(stream);
-            expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
+                after_short += (i == place ? text : std::string("0.0000000000000000000")) + "\n";
+            std::string among_exponents;
+            for (int i = 0; i < 80; ++i) {
+                among_exponents += (i == 64 + place ? text
+                                    : i == 5        ? std::string("-0.00000000000000e+00")
+                                                    : std::string("0.0000000000000000000")) +
+                                   "\n";
+            }
+            for (const std::string& stream : {after_short, among_exponents}) {
+                const padded copy(stream);
+                expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
+            }
             if (testing::Test::HasFailure()) {
                 ADD_FAILURE() << '"' << text << '"';
                 return;

@@ -383,8 +383,8 @@ struct number_finder {
     int started = 0;                 // starts in `at`, one more than the ends when one waits
     int carried = 0;                 // numbers found in the last batch and left for this one
 
-    // Lists the next batch's numbers in at and ends, adding the last batch's values as it goes;
-    // returns how many ended.
+    // Lists the next batch's numbers in at and ends, after those the last batch left, adding the
+    // last batch's values as it goes; returns how many ended, those left included.
     template <class Ops>
     [[gnu::always_inline]] int find(const char** at, const char** ends,
                                     pending_sum<Ops>& pending) noexcept {
