@@ -180,7 +180,13 @@ inline double scale(std::uint64_t w, int e) noexcept {
     // so one IEEE operation rounds the exact product or quotient once, to nearest. Both are
     // computed and one is kept, so that no branch depends on the exponent's sign, which data
     // such as %e output has either way at random.
-    if ((w <= (std::uint64_t{1} << 53)) & (static_cast<unsigned>(e + 22) <= 44)) {
+    //
+    // The two conditions are made one value that the compiler cannot see through, so that they
+    // are one branch: left to itself, GCC tests the exponent's range first, which for %.17e
+    // output (digits above 2^53, exponents from -27 to -7) goes either way at random.
+    bool one_operation = (w <= (std::uint64_t{1} << 53)) & (static_cast<unsigned>(e + 22) <= 44);
+    asm("" : "+r"(one_operation));
+    if (one_operation) {
         const double v = static_cast<double>(w);
         const double up = v * exact_powers_of_ten[e < 0 ? 0 : e];
         const double down = v / exact_powers_of_ten[e < 0 ? -e : 0];
