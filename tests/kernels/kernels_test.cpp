@@ -600,11 +600,13 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
     }
 }
 
-TEST_P(Kernels, SumNumbersReadsLongMantissasWithExponentsAmongPlainNumbersAsAScalarLoopDoes) {
+TEST_P(Kernels, SumNumbersReadsLongMantissasWithExponentsAsAScalarLoopDoes) {
     // Where plain numbers come with some in %e's form among them, as %g writes numbers of many
     // magnitudes, the plain scanners take the exponent of e, a sign and two digits off the end
-    // and read the mantissa before it. Each text, at each of eight places of a batch of such
-    // numbers, all 0, after two batches of them: the total is the text's value, exactly.
+    // and read the mantissa before it; where all are in %e's form with long mantissas, as
+    // %.17e writes them, the mode for exponents reads them by the scanner of that form alone.
+    // Each text, at each of eight places of a batch of either kind of numbers, all 0, after
+    // two batches of them: the total is the text's value, exactly.
     std::vector<std::string> texts = {
         "-6.7783353714522e-06", "1.95653129050453e-08", "-3.78022788921557926e+06",
         "9007199254740993e+00", "9007199254740993E-01", "+9007199254740995e+01",
@@ -613,7 +615,7 @@ TEST_P(Kernels, SumNumbersReadsLongMantissasWithExponentsAmongPlainNumbersAsASca
         "12345678901234567890.123e-05", "1234567890123456789012e+00", "1.2345678901234567e+22",
         "1.2345678901234567e-22", "123456789012345.6e-07", "4.9406564584124654e-99", "1.5e+99",
         "7e-05", "-e+05", ".e-05", "+.e+05", "-.5E+05", "5.e-05", "1.5e+0x", "1.5e++5", "1.5ee05",
-        "1.5e+5", "1.5e+005", "1.2.3e+05", "--1.5e+05", "1.5-e+05",
+        "1.5e+5", "1.5e+005", "1.2.3e+05", "--1.5e+05", "1.5-e+05", "+.5e+05", "-a.5e-05",
         "12345678901234567890123456e+01",
         // Each byte of the exponent next to what it must be.
         "1234567890123456.7d+05", "1234567890123456.7f-05", "1234567890123456.7e*05",
@@ -634,12 +636,15 @@ TEST_P(Kernels, SumNumbersReadsLongMantissasWithExponentsAmongPlainNumbersAsASca
                         std::to_string(std::abs(exponent) % 10));
     }
     for (const std::string& text : texts) {
-        for (int place = 0; place < 8; ++place) {
+        for (int place = 0; place < 16; ++place) {
+            // Even places among plain numbers, odd ones among numbers in %.17e's form.
+            const bool scientific = place % 2 == 1;
             std::string stream;
             for (int i = 0; i < 3 * 64; ++i) {
-                stream += i == 128 + 8 * place + place ? text
-                          : i % 4 == 3                 ? "-0.00000000000000e+00"
-                                                       : "0.000000000000000000";
+                stream += i == 128 + 9 * (place / 2) ? text
+                          : scientific               ? "-0.00000000000000000e+00"
+                          : i % 4 == 3               ? "-0.00000000000000e+00"
+                                                     : "0.000000000000000000";
                 stream += "\n";
             }
             const padded copy(stream);

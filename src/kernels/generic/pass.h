@@ -95,6 +95,17 @@ concept converts_eight = requires(const int* list, const decimal* numbers, scann
     { Ops::convert_eight(list, numbers, shapes, values) } -> std::same_as<void>;
 };
 
+// A set that reads numbers in the form %e writes with a mantissa of many digits by a scanner
+// of that form alone (Ops::scientific): its digit_mask(p), bit i for a digit at p[i], i < 32,
+// and its mantissa_value(end, point_lane, count, value), which scan_plain uses, are all it
+// takes (read_scientific).
+template <class Ops>
+concept reads_scientific = requires(const char* p, int lane, std::uint64_t& value) {
+    requires Ops::scientific;
+    { Ops::digit_mask(p) } -> std::same_as<std::uint32_t>;
+    { Ops::mantissa_value(p, lane, lane, value) } -> std::same_as<joined>;
+};
+
 // The slow way for a number that scan_full leaves: the scalar scanner, then the general
 // conversion. Returns the number's end, or q when the text is refused. Kept out of the pass's
 // loop, so that the loop stays small.
@@ -273,6 +284,11 @@ struct batch {
 // of a batch's numbers again (plain numbers among many that both leave, such as exponents of
 // other forms than %e's, are scanned faster so).
 //
+// `scientific`, for the sets that read the form %e writes by a scanner of its own: whether
+// the mode for exponents reads a batch so first. It does while that scanner reads 7/8 of a
+// batch; from a batch in which it did not, one batch in eight is read so, which soon finds
+// such data again and costs little where there is none.
+//
 // `tails`: whether the plain mode's scanners also take an exponent of e, a sign and two digits
 // off a number's end and read the mantissa before it as a plain number, as they do from a
 // batch that had numbers for the other mode (which %g writes among plain ones); plain data
@@ -283,6 +299,8 @@ struct reading_mode {
     int unchecked = 0;  // batches read singly since the last whose short numbers were counted
     bool pairs = true;
     bool tails = false;
+    bool scientific = true;
+    int unscientific = 0;  // batches in the mode for exponents read otherwise since the last try
     int suited = 0;
     int other = 0;
     int paired = 0;  // numbers given to the pairs scanner in the batch, and read by it
@@ -666,6 +684,82 @@ template <class Ops, class Index>
     return convert_numbers<Ops>(b, index, left, mode, whole);
 }
 
+// The mantissa [q, m) of a number in the form %e writes, an optional '-', a digit, the point
+// and 1 to 18 digits: false for any other text. The point's place follows from the length, and
+// needs no search: it is lane 31 - n of the 32 bytes before m, n being the digits after it, the
+// first digit lane 30 - n. Its digits, at most 19, and n go to `digits` and `fraction`, which
+// mean nothing when it returns false. Reads 33 bytes before m and 2 after q.
+template <class Ops>
+[[gnu::always_inline]] inline bool scan_scientific(const char* q, const char* m,
+                                                   std::uint64_t& digits, int& fraction) noexcept {
+    const bool negative = q[0] == '-';
+    fraction = static_cast<int>(m - q) - 2 - negative;
+    // Lanes from 0 to 31 whatever the text, so that the loads of masks stay in their tables.
+    const int lanes = static_cast<int>(static_cast<unsigned>(fraction) & 31);
+    const auto own = static_cast<std::uint32_t>(~std::uint64_t{0} << (32 - lanes)) |
+                     std::uint32_t{1} << ((30 - lanes) & 31);
+    Ops::mantissa_value(m, 31 - lanes, lanes + 1, digits);
+    return ((Ops::digit_mask(m - 32) & own) == own) & (q[negative + 1] == '.') &
+           (static_cast<unsigned>(fraction - 1) <= 17);
+}
+
+// Reads the first `found` numbers of the batch where each is in the form %e writes, a mantissa
+// as scan_scientific reads it and an exponent of e, a sign and two digits, whose power of ten
+// scale takes, and lists the others in b.rest; returns how many it left. Every number is
+// scanned, then those read are converted, each stage a loop of its own, as the pass's stages
+// are. It costs less than scan_number_of_mode's plain scanner, which searches the mantissa
+// for its point and records its shape, and the conversion's choices after it. Out of line, as
+// read_in_groups is.
+template <class Ops>
+[[gnu::noinline]] int read_scientific(batch& b, int found, reading_mode& mode) noexcept {
+    int left = 0;
+    for (int i = 0; i < found; ++i) {
+        const char* const q = b.at[i];
+        const char* const end = b.ends[i];
+        const two_digit_exponent tail = two_digit_exponent_of(q, end);
+        // The mantissa's end, or the number's where there is no such exponent: a number of
+        // fewer than five bytes has none, and the scanner reads no more than 32 bytes before q.
+        const char* const m = tail.wrong == 0 ? end - 4 : end;
+        decimal& number = b.numbers[i];
+        int fraction;
+        const bool shape = scan_scientific<Ops>(q, m, number.digits, fraction);
+        number.exponent = tail.value - fraction;
+        number.negative = q[0] == '-';
+        const bool read = (tail.wrong == 0) & shape &
+                          (static_cast<std::uint32_t>(number.exponent + max_exact_exponent) <=
+                           2 * max_exact_exponent);
+        b.shapes[i] = read ? scanned::exponent : scanned::none;
+        b.rest[left] = i;
+        left += !read;
+    }
+    for (int i = 0; i < found; ++i) {
+        if (b.shapes[i] == scanned::exponent) {
+            const decimal& number = b.numbers[i];
+            b.values[i] = with_sign(scale(number.digits, number.exponent), number.negative);
+        }
+    }
+    mode.suited += found - left;
+    mode.scientific = 8 * (found - left) >= 7 * found;
+    return left;
+}
+
+// The numbers of a batch not read in groups: where the mode says so, those in the form %e
+// writes by read_scientific first, then the rest singly.
+template <class Ops>
+[[gnu::always_inline]] inline int read_ungrouped(batch& b, int found, reading_mode& mode,
+                                                 const char* whole) noexcept {
+    if constexpr (reads_scientific<Ops>) {
+        if (mode.exponents && (mode.scientific || ++mode.unscientific == 8)) {
+            mode.unscientific = 0;
+            const int left = read_scientific<Ops>(b, found, mode);
+            return read_singly<Ops>(
+                b, [&b](int j) { return b.rest[j]; }, left, mode, whole);
+        }
+    }
+    return read_singly<Ops>(
+        b, [](int j) { return j; }, found, mode, whole);
+}
+
 // Reads, in order, the numbers that start in [first, whole), as kernel_set::sum_numbers says.
 template <kernel_operations Ops>
 block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
@@ -676,7 +770,6 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
     mode.groups = reads_groups<Ops>;
     pending_sum<Ops> pending{total};
     std::int32_t count = 0;
-    const auto in_order = [](int j) { return j; };
     while (count < wanted) {
         const int listed = finder.find<Ops>(b.at, b.ends, pending);
         if (listed == 0) break;
@@ -694,7 +787,7 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
                 refused = read_singly<Ops>(
                     b, [&b](int j) { return b.rest[j]; }, left, mode, whole);
             } else {
-                refused = read_singly<Ops>(b, in_order, found, mode, whole);
+                refused = read_ungrouped<Ops>(b, found, mode, whole);
                 if (++mode.unchecked == 4) {
                     mode.unchecked = 0;
                     int short_numbers = 0;
@@ -704,7 +797,7 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
                 }
             }
         } else {
-            refused = read_singly<Ops>(b, in_order, found, mode, whole);
+            refused = read_ungrouped<Ops>(b, found, mode, whole);
         }
         mode.end_batch(found);
         pending.add_rest();

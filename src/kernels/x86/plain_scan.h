@@ -31,6 +31,12 @@
             bits_of(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('0')))};
 }
 
+// Bit i set when p[i] is a digit, for i from 0 to 31.
+[[gnu::always_inline]] inline std::uint32_t digit_mask(const char* p) noexcept {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    return bits_of(up_to(_mm256_sub_epi8(x, _mm256_set1_epi8('0')), 9));
+}
+
 // The mask of the last n lanes of 32, 0 <= n <= 32.
 [[gnu::always_inline]] inline __m256i lanes_from(int n) noexcept {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(last_lanes + n));

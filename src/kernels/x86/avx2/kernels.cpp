@@ -96,6 +96,10 @@ struct ops : counted_positions {
                                                         std::uint64_t& value) noexcept {
         return avx2::mantissa_value(end, point_lane, count, value);
     }
+    static constexpr bool scientific = true;
+    [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
+        return avx2::digit_mask(p);
+    }
     [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_masks<ops>(q, number);
     }

@@ -181,6 +181,11 @@ struct ops {
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return sse2::digit_mask(p);
     }
+    static constexpr bool scientific = true;
+    [[gnu::always_inline]] static joined mantissa_value(const char* end, int point_lane, int count,
+                                                        std::uint64_t& value) noexcept {
+        return sse2::mantissa_value(end, point_lane, count, value);
+    }
     [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_runs<ops>(q, number);
     }
