@@ -621,7 +621,8 @@ template <class Ops, class Index>
                 const two_digit_exponent tail = two_digit_exponent_of(b.at[i], b.ends[i]);
                 const bool has_tail = tail.wrong == 0;
                 scanned shape = Ops::scan_plain(b.at[i], b.ends[i] - 4 * has_tail, b.numbers[i]);
-                b.numbers[i].exponent += has_tail ? tail.value : 0;
+                // (Masked, not chosen: a choice is a branch that %g's output takes at random.)
+                b.numbers[i].exponent += tail.value & -static_cast<std::int32_t>(has_tail);
                 const bool is_read = shape != scanned::none;
                 if (has_tail & is_read) shape = scanned::exponent;
                 b.shapes[i] = shape;

@@ -5,15 +5,24 @@
 // number of bits set. Eight positions are written at a time whether or not there are so many
 // bits (simdjson's way of turning a bitmap into indexes), so that no branch depends on each
 // number; `out` has room for 64 more than are set.
+//
+// With `top_bit`, the positions past the last, which are not read, are chunk + 63: the top bit
+// set in what is counted keeps the count of trailing zeros from testing for 0, which GCC does
+// with a branch that goes either way with the number of bits in a chunk where their number
+// varies, as numbers of many lengths make it (in memory, on the AVX2 set, shortest round-trip
+// output read 7% faster so, %.15g 14%). Not for a CPU without TZCNT, whose BSF, for a value
+// known not to be 0, waits for the register it writes, chaining the eight counts.
+template <bool top_bit = true>
 [[gnu::always_inline]] inline int write_positions(const char** out, const char* chunk,
                                                   std::uint64_t bits, int count) noexcept {
+    constexpr std::uint64_t kept = top_bit ? std::uint64_t{1} << 63 : 0;
     for (int i = 0; i < 8; ++i) {
-        out[i] = chunk + std::countr_zero(bits);
+        out[i] = chunk + std::countr_zero(bits | kept);
         bits &= bits - 1;
     }
     if (count > 8) {
         for (int i = 8; i < 16; ++i) {
-            out[i] = chunk + std::countr_zero(bits);
+            out[i] = chunk + std::countr_zero(bits | kept);
             bits &= bits - 1;
         }
         for (int i = 16; bits != 0; ++i) {

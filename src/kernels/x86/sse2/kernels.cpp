@@ -176,7 +176,7 @@ struct ops {
     }
     [[gnu::always_inline]] static int append_positions(const char** out, const char* chunk,
                                                        std::uint64_t bits) noexcept {
-        return write_positions(out, chunk, bits, sse2::bit_count(bits));
+        return write_positions<false>(out, chunk, bits, sse2::bit_count(bits));
     }
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return sse2::digit_mask(p);
