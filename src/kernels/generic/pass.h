@@ -624,7 +624,14 @@ template <class Ops, class Index>
                 // (Masked, not chosen: a choice is a branch that %g's output takes at random.)
                 b.numbers[i].exponent += tail.value & -static_cast<std::int32_t>(has_tail);
                 const bool is_read = shape != scanned::none;
-                if (has_tail & is_read) shape = scanned::exponent;
+                // A mantissa whose exponent leaves a power of ten from 10^-22 to 10^0 is
+                // converted as a plain number is, by the division or the exact scaling
+                // (scale_down), so that the conversion takes no branch on which numbers have
+                // exponents either.
+                const bool as_plain =
+                    (shape == scanned::plain) &
+                    (static_cast<std::uint32_t>(b.numbers[i].exponent + 22) <= 22);
+                if (is_read & !as_plain) shape = scanned::exponent;
                 b.shapes[i] = shape;
                 read += is_read;
                 with_exponents += has_tail & is_read;
