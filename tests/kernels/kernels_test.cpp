@@ -685,14 +685,17 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
     // a check of its residual in integers. The cases where that is hardest, and their
     // neighbours w - 2 to w + 2: w a multiple of 5^k; w / 10^k exactly a double, exactly
     // halfway between two (where k <= 4 allows it), nearest to such a midpoint, or next to a
-    // power of two. Each among long numbers that are 0, so that the total is its value.
+    // power of two; and w next to a power of two. Each among long numbers that are 0, so that
+    // the total is its value. The
+    // same quotients in %e's form, where they are scaled exactly, eight at a time on the
+    // AVX-512 set, with a truncated reciprocal of 5^k, whose hardest cases these are too.
     std::mt19937_64 random(1853);
-    std::vector<std::string> texts;
+    std::vector<std::pair<std::uint64_t, int>> quotients;
     const auto around = [&](u128 w, int k) {
         for (int d = -2; d <= 2; ++d) {
             const u128 v = w + static_cast<u128>(static_cast<std::int64_t>(d));
             if (v > (static_cast<u128>(1) << 53) && v < (static_cast<u128>(1) << 64))
-                texts.push_back(quotient_text(static_cast<std::uint64_t>(v), k));
+                quotients.emplace_back(static_cast<std::uint64_t>(v), k);
         }
     };
     for (int k = 1; k <= 19; ++k) {
@@ -719,6 +722,9 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
             const int j = lowest + i % 12;
             around(scaled_by_two(five, -(j + k)), k);
         }
+        // w next to a power of two, which its nearest double may round up to.
+        for (int j = 54; j <= 64; j += 2)
+            around(static_cast<u128>(1) << j, k);
     }
     for (int k = 1; k <= 4; ++k) {
         u128 five = 1;
@@ -731,9 +737,11 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
                 around(c * five << shift, k);
         }
     }
-    EXPECT_GT(texts.size(), 6000u);
-    for (std::size_t t = 0; t < texts.size(); ++t) {
-        const std::string text = (t % 2 == 0 ? "" : "-") + texts[t];
+    EXPECT_GT(quotients.size(), 6000u);
+    for (std::size_t t = 0; t < quotients.size(); ++t) {
+        const auto [w, k] = quotients[t];
+        const std::string sign = t % 2 == 0 ? "" : "-";
+        const std::string text = sign + quotient_text(w, k);
         // Among long numbers alone, which are converted eight at a time, at each place of the
         // eight; and in the batch after one with a number in %e form, as %g writes numbers,
         // where plain ones are scanned in pairs and converted with them.
@@ -747,7 +755,21 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
                                                 : "0.000000000000000000") +
                                "\n";
         }
-        for (const std::string& stream : {alone, among_exponents}) {
+        // w's first digit, the point, the others, and the exponent that leaves 10^-k, among
+        // numbers in %.17e's form, from the second batch on, where the mode for exponents
+        // reads such numbers by their form alone.
+        const std::string digits = std::to_string(w);
+        const int exponent = static_cast<int>(digits.size()) - 1 - k;
+        std::string scientific;
+        for (std::size_t i = 0; i < 80; ++i) {
+            scientific += (i == 64 + t % 8 ? sign + digits.substr(0, 1) + "." + digits.substr(1) +
+                                                 (exponent < 0 ? "e-" : "e+") +
+                                                 std::to_string(std::abs(exponent) / 10) +
+                                                 std::to_string(std::abs(exponent) % 10)
+                                           : "-0.00000000000000000e+00") +
+                          "\n";
+        }
+        for (const std::string& stream : {alone, among_exponents, scientific}) {
             const padded copy(stream);
             expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, 0);
         }

@@ -106,6 +106,15 @@ concept reads_scientific = requires(const char* p, int lane, std::uint64_t& valu
     { Ops::mantissa_value(p, lane, lane, value) } -> std::same_as<joined>;
 };
 
+// A set that scales such numbers' records eight at a time:
+// Ops::convert_eight_exponents(numbers, shapes, values) converts those of numbers[0] to
+// numbers[7] whose shape is scanned::exponent as scale does, with their signs, into values where
+// it can, and returns the bits of those of that shape it left.
+template <class Ops>
+concept scales_eight = requires(const decimal* numbers, const scanned* shapes, double* values) {
+    { Ops::convert_eight_exponents(numbers, shapes, values) } -> std::same_as<unsigned>;
+};
+
 // The slow way for a number that scan_full leaves: the scalar scanner, then the general
 // conversion. Returns the number's end, or q when the text is refused. Kept out of the pass's
 // loop, so that the loop stays small.
@@ -717,7 +726,8 @@ template <class Ops>
 // scanned, then those read are converted, each stage a loop of its own, as the pass's stages
 // are. It costs less than scan_number_of_mode's plain scanner, which searches the mantissa
 // for its point and records its shape, and the conversion's choices after it (in memory,
-// %.17e read 16 to 20% faster so on the three x86-64 sets). Out of line, as read_in_groups is.
+// %.17e read 16 to 20% faster so on the three x86-64 sets; the AVX-512 set's scaling of eight
+// at a time, 18% more). Out of line, as read_in_groups is.
 template <class Ops>
 [[gnu::noinline]] int read_scientific(batch& b, int found, reading_mode& mode) noexcept {
     int left = 0;
@@ -740,11 +750,22 @@ template <class Ops>
         b.rest[left] = i;
         left += !read;
     }
-    for (int i = 0; i < found; ++i) {
-        if (b.shapes[i] == scanned::exponent) {
-            const decimal& number = b.numbers[i];
-            b.values[i] = with_sign(scale(number.digits, number.exponent), number.negative);
+    const auto convert = [&b](int i) {
+        const decimal& number = b.numbers[i];
+        b.values[i] = with_sign(scale(number.digits, number.exponent), number.negative);
+    };
+    int i = 0;
+    if constexpr (scales_eight<Ops>) {
+        // Eight at a time, and those the set leaves one at a time.
+        for (; i + 8 <= found; i += 8) {
+            for (unsigned others =
+                     Ops::convert_eight_exponents(b.numbers + i, b.shapes + i, b.values + i);
+                 others != 0; others &= others - 1)
+                convert(i + std::countr_zero(others));
         }
+    }
+    for (; i < found; ++i) {
+        if (b.shapes[i] == scanned::exponent) convert(i);
     }
     mode.suited += found - left;
     mode.scientific = 8 * (found - left) >= 7 * found;

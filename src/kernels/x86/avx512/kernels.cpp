@@ -1,13 +1,14 @@
 // The kernels for CPUs with AVX-512 F, BW, DQ, VL, VBMI and VBMI2 (and AVX2, BMI, BMI2, LZCNT
 // and POPCNT): 64 bytes to a vector, comparisons straight into bit masks, bytes masked and
 // compressed by them. Chosen at run time; nothing here runs on a CPU without them. This file
-// holds the set's primitives; lanes.h, group_reader.h, divide_exactly.h and pairs_scanner.h
-// its readers of several numbers at once. Its scanners of one number at a time are the AVX2
+// holds the set's primitives; lanes.h, group_reader.h, divide_exactly.h, pairs_scanner.h and
+// scale_eight.h its readers and converters of several numbers at once. Its scanners of one number at a time are the AVX2
 // set's, x86/plain_scan.h.
 #include <immintrin.h>
 
 #include <bit>
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -98,6 +99,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/avx512/pairs_scanner.h"
 
+#include "kernels/x86/avx512/scale_eight.h"
+
 struct ops : counted_positions {
     static constexpr bool vex = true;
     static constexpr bool lists_by_compressing = true;
@@ -116,6 +119,11 @@ struct ops : counted_positions {
         return avx512::mantissa_value(end, point_lane, count, value);
     }
     static constexpr bool scientific = true;
+    [[gnu::always_inline]] static unsigned convert_eight_exponents(const decimal* numbers,
+                                                                   const scanned* shapes,
+                                                                   double* values) noexcept {
+        return avx512::convert_eight_exponents(numbers, shapes, values);
+    }
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return avx512::digit_mask(p);
     }
