@@ -2,8 +2,8 @@
 // and POPCNT): 64 bytes to a vector, comparisons straight into bit masks, bytes masked and
 // compressed by them. Chosen at run time; nothing here runs on a CPU without them. This file
 // holds the set's primitives; lanes.h, group_reader.h, divide_exactly.h, pairs_scanner.h and
-// scale_eight.h its readers and converters of several numbers at once. Its scanners of one number at a time are the AVX2
-// set's, x86/plain_scan.h.
+// scale_eight.h its readers and converters of several numbers at once. Its scanners of one number
+// at a time are the AVX2 set's, x86/plain_scan.h.
 #include <immintrin.h>
 
 #include <bit>
