@@ -1,9 +1,9 @@
 // The kernels for CPUs with AVX-512 F, BW, DQ, VL, VBMI and VBMI2 (and AVX2, BMI, BMI2, LZCNT
 // and POPCNT): 64 bytes to a vector, comparisons straight into bit masks, bytes masked and
 // compressed by them. Chosen at run time; nothing here runs on a CPU without them. This file
-// holds the set's primitives; lanes.h, group_reader.h, divide_exactly.h, pairs_scanner.h and
-// scale_eight.h its readers and converters of several numbers at once. Its scanners of one number
-// at a time are the AVX2 set's, x86/plain_scan.h.
+// holds the set's primitives; lanes.h, group_reader.h, divide_exactly.h, pairs_scanner.h,
+// scale_eight.h and scientific_reader.h its readers and converters of several numbers at once.
+// Its scanners of one number at a time are the AVX2 set's, x86/plain_scan.h.
 #include <immintrin.h>
 
 #include <bit>
@@ -101,6 +101,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/avx512/scale_eight.h"
 
+#include "kernels/x86/avx512/scientific_reader.h"
+
 struct ops : counted_positions {
     static constexpr bool vex = true;
     static constexpr bool lists_by_compressing = true;
@@ -126,6 +128,11 @@ struct ops : counted_positions {
     }
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return avx512::digit_mask(p);
+    }
+    [[gnu::always_inline]] static unsigned read_eight_scientific(const char* const* at,
+                                                                 const char* const* ends,
+                                                                 double* values) noexcept {
+        return avx512::read_eight_scientific(at, ends, values);
     }
     [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_masks<ops>(q, number);
