@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -79,6 +80,10 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/avx2/group_reader.h"
 
+#include "kernels/x86/avx2/scale_four.h"
+
+#include "kernels/x86/avx2/scientific_reader.h"
+
 struct ops : counted_positions {
     static constexpr bool vex = true;
     // A group of plain numbers that the group reader reads only in part costs more than
@@ -99,6 +104,11 @@ struct ops : counted_positions {
     static constexpr bool scientific = true;
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return avx2::digit_mask(p);
+    }
+    [[gnu::always_inline]] static unsigned read_eight_scientific(const char* const* at,
+                                                                 const char* const* ends,
+                                                                 double* values) noexcept {
+        return avx2::read_eight_scientific(at, ends, values);
     }
     [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_masks<ops>(q, number);
