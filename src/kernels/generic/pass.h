@@ -85,6 +85,14 @@ concept scans_pairs = requires(const int* index, const char* const* at, decimal*
         } -> std::same_as<int>;
 };
 
+// A set that reads the exponents of e, a sign and two digits that end eight numbers at once:
+// Ops::eight_tails(at, ends, exponents) returns a bit i for each of the numbers [at[i],
+// ends[i]) whose exponent two_digit_exponent_of reads, with its value in exponents[i].
+template <class Ops>
+concept reads_eight_tails = requires(const char* const* at, std::int32_t* exponents) {
+    { Ops::eight_tails(at, at, exponents) } -> std::same_as<unsigned>;
+};
+
 // A set that converts the records of plain numbers eight at a time:
 // Ops::convert_eight(list, numbers, shapes, values) converts the plain numbers list[0] to
 // list[7] of numbers into values, each as scale_down would, and marks those it converted
@@ -633,13 +641,10 @@ template <class Ops, class Index>
             // are, so that plain numbers and those with exponents, mixed as %g writes numbers
             // of many magnitudes, go the same way.
             int with_exponents = 0;
-            for (; j < left; ++j) {
-                const int i = index(j);
-                const two_digit_exponent tail = two_digit_exponent_of(b.at[i], b.ends[i]);
-                const bool has_tail = tail.wrong == 0;
+            const auto scan = [&](int i, bool has_tail, std::int32_t exponent) {
                 scanned shape = Ops::scan_plain(b.at[i], b.ends[i] - 4 * has_tail, b.numbers[i]);
                 // (Masked, not chosen: a choice is a branch that %g's output takes at random.)
-                b.numbers[i].exponent += tail.value & -static_cast<std::int32_t>(has_tail);
+                b.numbers[i].exponent += exponent & -static_cast<std::int32_t>(has_tail);
                 const bool is_read = shape != scanned::none;
                 // A mantissa whose exponent leaves a power of ten from 10^-22 to 10^0 is
                 // converted as a plain number is, by the division or the exact scaling
@@ -652,6 +657,25 @@ template <class Ops, class Index>
                 b.shapes[i] = shape;
                 read += is_read;
                 with_exponents += has_tail & is_read;
+            };
+            if constexpr (reads_eight_tails<Ops>) {
+                for (; j + 8 <= left; j += 8) {
+                    const char* at[8];
+                    const char* ends[8];
+                    std::int32_t exponents[8];
+                    for (int n = 0; n < 8; ++n) {
+                        at[n] = b.at[index(j + n)];
+                        ends[n] = b.ends[index(j + n)];
+                    }
+                    const unsigned tails = Ops::eight_tails(at, ends, exponents);
+                    for (int n = 0; n < 8; ++n)
+                        scan(index(j + n), ((tails >> n) & 1) != 0, exponents[n]);
+                }
+            }
+            for (; j < left; ++j) {
+                const int i = index(j);
+                const two_digit_exponent tail = two_digit_exponent_of(b.at[i], b.ends[i]);
+                scan(i, tail.wrong == 0, tail.value);
             }
             mode.suited += read - with_exponents;
             mode.other += with_exponents;

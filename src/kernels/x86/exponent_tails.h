@@ -36,3 +36,25 @@
                           exponents);
     return _mm256_testz_si256(wrong, wrong);
 }
+
+// The exponents of such tails that end the eight numbers [at[i], ends[i]), as
+// two_digit_exponent_of reads them, into exponents[i]; returns a bit i for each number that
+// ends so and is longer than its exponent (a shorter one's four bytes start before it, and
+// its mantissa's end would be before its start).
+[[gnu::always_inline]] inline unsigned eight_tails(const char* const* at, const char* const* ends,
+                                                   std::int32_t* exponents) noexcept {
+    const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
+    const auto length = [&](int i) { return static_cast<int>(ends[i] - at[i]); };
+    __m256i values;
+    const __m256i wrong =
+        exponent_tails_of(_mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3),
+                                            last_four(4), last_four(5), last_four(6), last_four(7)),
+                          values);
+    const __m256i long_ones =
+        _mm256_cmpgt_epi32(_mm256_setr_epi32(length(0), length(1), length(2), length(3), length(4),
+                                             length(5), length(6), length(7)),
+                           _mm256_set1_epi32(4));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(exponents), values);
+    return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(
+        _mm256_and_si256(long_ones, _mm256_cmpeq_epi32(wrong, _mm256_setzero_si256())))));
+}

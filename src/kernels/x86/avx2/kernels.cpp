@@ -105,6 +105,11 @@ struct ops : counted_positions {
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return avx2::digit_mask(p);
     }
+    [[gnu::always_inline]] static unsigned eight_tails(const char* const* at,
+                                                       const char* const* ends,
+                                                       std::int32_t* exponents) noexcept {
+        return avx2::eight_tails(at, ends, exponents);
+    }
     [[gnu::always_inline]] static unsigned read_eight_scientific(const char* const* at,
                                                                  const char* const* ends,
                                                                  double* values) noexcept {
