@@ -97,6 +97,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/avx512/divide_exactly.h"
 
+#include "kernels/x86/avx512/plain_reader.h"
+
 #include "kernels/x86/avx512/pairs_scanner.h"
 
 #include "kernels/x86/avx512/scale_eight.h"
@@ -155,6 +157,12 @@ struct ops : counted_positions {
     [[gnu::always_inline]] static void convert_eight(const int* list, const decimal* numbers,
                                                      scanned* shapes, double* values) noexcept {
         avx512::convert_eight(list, numbers, shapes, values);
+    }
+    template <bool tails>
+    [[gnu::always_inline]] static bool read_eight_plain(const char* const* at,
+                                                        const char* const* ends, double* values,
+                                                        int& with_exponents) noexcept {
+        return avx512::read_eight_plain<tails>(at, ends, values, with_exponents);
     }
     template <int pairs, bool tails>
     [[gnu::always_inline]] static int scan_plain_pairs(const int* index, const char* const* at,
