@@ -1,6 +1,6 @@
 // The AVX-512 set's shorter way for eight numbers of the commonest plain shape, two to a vector
-// as the pairs scanner places them: an optional '-', then 1 to 19 digits with at most one point
-// among them, within 31 bytes, and with `tails` a mantissa so before the exponent %e writes, e
+// as the pairs scanner places them: an optional '-', then 1 to 20 digits that fit 64 bits with at
+// most one point among them, and with `tails` a mantissa so before the exponent %e writes, e
 // or E, a sign and two digits. Included by its file inside its target region, after
 // group_reader.h, exponent_tails.h and divide_exactly.h.
 //
@@ -72,8 +72,8 @@ template <bool tails>
     const __m256i sign = _mm256_sllv_epi32(_mm256_srli_epi32(minus, 31), first);
     const __m256i no_point = _mm256_cmpeq_epi32(point, _mm256_setzero_si256());
     const __m256i below_point = _mm256_add_epi32(point, ones);
-    // Every byte a digit, the point or the leading '-'; at most one point; 1 to 19 digits, so
-    // at most 21 bytes. (A number longer than 32 bytes has no lane of its own and so no digit.)
+    // Every byte a digit, the point or the leading '-'; at most one point; 1 to 20 digits, so
+    // at most 22 bytes. (A number longer than 32 bytes has no lane of its own and so no digit.)
     const __m256i stray = _mm256_or_si256(
         _mm256_andnot_si256(_mm256_or_si256(_mm256_or_si256(digits, point), sign), own),
         _mm256_and_si256(point, below_point));
@@ -81,7 +81,7 @@ template <bool tails>
         _mm256_add_epi32(_mm256_add_epi32(length, minus), _mm256_andnot_si256(no_point, ones));
     const __mmask8 shaped =
         _mm256_cmpeq_epi32_mask(stray, _mm256_setzero_si256()) &
-        _mm256_cmple_epu32_mask(_mm256_add_epi32(count, ones), _mm256_set1_epi32(18));
+        _mm256_cmple_epu32_mask(_mm256_add_epi32(count, ones), _mm256_set1_epi32(19));
     // The lanes up to the point, none where there is none; the digits after it, 31 less the
     // point's lane, the exponent of its bit as a float; and the count's last lanes.
     const __m256i squeeze = _mm256_andnot_si256(no_point, _mm256_xor_si256(point, below_point));
@@ -111,8 +111,8 @@ template <bool tails>
         sums[h] = lane_values(
             _mm512_maskz_sub_epi8(_cvtu64_mask64(word(kept, h)), joined, _mm512_set1_epi8('0')));
     }
-    // Each half's two 128-bit lanes' sums: the first 16 lanes', which hold at most 3 digits,
-    // and the last 16 lanes'. The digits are below 10^19.
+    // Each half's two 128-bit lanes' sums: the first 16 lanes', which hold at most 4 digits,
+    // and the last 16 lanes'. 20 digits fit 64 bits up to 18446744073709551615.
     const __m512i firsts_lasts_0 =
         _mm512_permutex2var_epi64(sums[0], _mm512_set_epi64(14, 10, 6, 2, 12, 8, 4, 0), sums[1]);
     const __m512i firsts_lasts_1 =
@@ -123,13 +123,16 @@ template <bool tails>
         firsts_lasts_0, _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4), firsts_lasts_1);
     const __m512i w =
         _mm512_add_epi64(_mm512_mullo_epi64(high, _mm512_set1_epi64(10000000000000000)), low);
+    const __mmask8 fits = _mm512_cmplt_epu64_mask(high, _mm512_set1_epi64(1844)) |
+                          (_mm512_cmpeq_epi64_mask(high, _mm512_set1_epi64(1844)) &
+                           _mm512_cmple_epu64_mask(low, _mm512_set1_epi64(6744073709551615)));
     // The power of ten to divide by, the exponent taken from the digits after the point: 0 to
     // 22 only.
     const __m512i divisors =
         _mm512_maskz_cvtepi32_epi64(0xFF, _mm256_sub_epi32(fraction, tail_exponents));
     __mmask8 exact;
     const __m512d quotients = divide_exactly(w, divisors, exact);
-    if ((shaped & exact & _mm512_cmple_epu64_mask(divisors, _mm512_set1_epi64(22))) != 0xFF)
+    if ((shaped & fits & exact & _mm512_cmple_epu64_mask(divisors, _mm512_set1_epi64(22))) != 0xFF)
         return false;
     const auto negative = static_cast<__mmask8>(_mm256_movemask_ps(_mm256_castsi256_ps(minus)));
     _mm512_storeu_pd(values, _mm512_castsi512_pd(_mm512_mask_or_epi64(
