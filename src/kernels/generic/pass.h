@@ -676,7 +676,11 @@ template <class Ops, class Index>
             // are, so that plain numbers and those with exponents, mixed as %g writes numbers
             // of many magnitudes, go the same way.
             int with_exponents = 0;
-            const auto scan = [&](int i, bool has_tail, std::int32_t exponent) {
+            // Scans number i with or without such an exponent, and returns 1 where it read
+            // it, plus 2 where it had one. (Inlined by force: called from two loops, it was
+            // not, and the baseline read %.15g about 3% slower.)
+            const auto scan = [&b](int i, bool has_tail, std::int32_t exponent)
+                __attribute__((always_inline)) {
                 scanned shape = Ops::scan_plain(b.at[i], b.ends[i] - 4 * has_tail, b.numbers[i]);
                 // (Masked, not chosen: a choice is a branch that %g's output takes at random.)
                 b.numbers[i].exponent += exponent & -static_cast<std::int32_t>(has_tail);
@@ -690,9 +694,9 @@ template <class Ops, class Index>
                     (static_cast<std::uint32_t>(b.numbers[i].exponent + 22) <= 22);
                 if (is_read & !as_plain) shape = scanned::exponent;
                 b.shapes[i] = shape;
-                read += is_read;
-                with_exponents += has_tail & is_read;
+                return static_cast<int>(is_read) | static_cast<int>(has_tail & is_read) << 1;
             };
+
             if constexpr (reads_eight_tails<Ops>) {
                 for (; j + 8 <= left; j += 8) {
                     const char* at[8];
@@ -703,14 +707,19 @@ template <class Ops, class Index>
                         ends[n] = b.ends[index(j + n)];
                     }
                     const unsigned tails = Ops::eight_tails(at, ends, exponents);
-                    for (int n = 0; n < 8; ++n)
-                        scan(index(j + n), ((tails >> n) & 1) != 0, exponents[n]);
+                    for (int n = 0; n < 8; ++n) {
+                        const int bits = scan(index(j + n), ((tails >> n) & 1) != 0, exponents[n]);
+                        read += bits & 1;
+                        with_exponents += bits >> 1;
+                    }
                 }
             }
             for (; j < left; ++j) {
                 const int i = index(j);
                 const two_digit_exponent tail = two_digit_exponent_of(b.at[i], b.ends[i]);
-                scan(i, tail.wrong == 0, tail.value);
+                const int bits = scan(i, tail.wrong == 0, tail.value);
+                read += bits & 1;
+                with_exponents += bits >> 1;
             }
             mode.suited += read - with_exponents;
             mode.other += with_exponents;
