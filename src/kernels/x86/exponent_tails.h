@@ -25,15 +25,26 @@
     return wrong;
 }
 
+// The last four bytes of the number that ends at ends[i] in lane i, for eight numbers.
+[[gnu::always_inline]] inline __m256i last_fours(const char* const* ends) noexcept {
+    const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
+    return _mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3), last_four(4),
+                             last_four(5), last_four(6), last_four(7));
+}
+
+// All ones in lane i where the number at at[i] starts with '-', for eight numbers.
+[[gnu::always_inline]] inline __m256i leading_minus(const char* const* at) noexcept {
+    const auto first = [&](int i) { return static_cast<int>(at[i][0]); };
+    return _mm256_cmpeq_epi32(_mm256_setr_epi32(first(0), first(1), first(2), first(3), first(4),
+                                                first(5), first(6), first(7)),
+                              _mm256_set1_epi32('-'));
+}
+
 // The exponent of the number that ends at ends[i] in lane i, for the eight; false where one of
 // them does not end so.
 [[gnu::always_inline]] inline bool exponent_lanes(const char* const* ends,
                                                   __m256i& exponents) noexcept {
-    const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
-    const __m256i wrong =
-        exponent_tails_of(_mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3),
-                                            last_four(4), last_four(5), last_four(6), last_four(7)),
-                          exponents);
+    const __m256i wrong = exponent_tails_of(last_fours(ends), exponents);
     return _mm256_testz_si256(wrong, wrong);
 }
 
@@ -43,13 +54,9 @@
 // its mantissa's end would be before its start).
 [[gnu::always_inline]] inline unsigned eight_tails(const char* const* at, const char* const* ends,
                                                    std::int32_t* exponents) noexcept {
-    const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
     const auto length = [&](int i) { return static_cast<int>(ends[i] - at[i]); };
     __m256i values;
-    const __m256i wrong =
-        exponent_tails_of(_mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3),
-                                            last_four(4), last_four(5), last_four(6), last_four(7)),
-                          values);
+    const __m256i wrong = exponent_tails_of(last_fours(ends), values);
     const __m256i long_ones =
         _mm256_cmpgt_epi32(_mm256_setr_epi32(length(0), length(1), length(2), length(3), length(4),
                                              length(5), length(6), length(7)),

@@ -11,17 +11,9 @@
 [[gnu::always_inline]] inline unsigned read_eight_scientific(const char* const* at,
                                                              const char* const* ends,
                                                              double* values) noexcept {
-    const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
     __m256i tail_exponents;
-    const __m256i wrong =
-        exponent_tails_of(_mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3),
-                                            last_four(4), last_four(5), last_four(6), last_four(7)),
-                          tail_exponents);
-    const auto first_byte = [&](int i) { return static_cast<int>(at[i][0]); };
-    const __m256i minus = _mm256_cmpeq_epi32(
-        _mm256_setr_epi32(first_byte(0), first_byte(1), first_byte(2), first_byte(3), first_byte(4),
-                          first_byte(5), first_byte(6), first_byte(7)),
-        _mm256_set1_epi32('-'));
+    const __m256i wrong = exponent_tails_of(last_fours(ends), tail_exponents);
+    const __m256i minus = leading_minus(at);
     const auto length = [&](int i) { return static_cast<int>(ends[i] - at[i]); };
     // n: the length less the exponent's four bytes, the first digit, the point and the '-'
     // (minus is -1 where there is one).

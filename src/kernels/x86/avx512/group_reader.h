@@ -39,6 +39,34 @@ struct four_numbers {
                             _mm512_maskz_srli_epi64(0xFF, eights, 32));
 }
 
+// The index of a byte permute by which byte i of each 256-bit half takes byte i - 1 of the
+// half (byte 0, its own): the readers of longer numbers, one to a half, squeeze out a point so.
+[[gnu::always_inline]] inline __m512i bytes_before() noexcept {
+    return _mm512_set_epi8(62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45,
+                           44, 43, 42, 41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 32, 30, 29, 28, 27,
+                           26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8,
+                           7, 6, 5, 4, 3, 2, 1, 0, 0);
+}
+
+// The values of eight numbers' digits, from the lane_values of four vectors that hold two
+// numbers each, one to a 256-bit half, each with its last digit in the half's last byte and at
+// most 20 digits: a half's first 128-bit lane holds at most its first 4, the second the last
+// 16; those two parts go to `firsts` and `lasts`. Where 20 digits do not fit 64 bits, the value
+// wraps.
+[[gnu::always_inline]] inline __m512i eight_values(const __m512i* sums, __m512i& firsts,
+                                                   __m512i& lasts) noexcept {
+    const __m512i firsts_lasts_0 =
+        _mm512_permutex2var_epi64(sums[0], _mm512_set_epi64(14, 10, 6, 2, 12, 8, 4, 0), sums[1]);
+    const __m512i firsts_lasts_1 =
+        _mm512_permutex2var_epi64(sums[2], _mm512_set_epi64(14, 10, 6, 2, 12, 8, 4, 0), sums[3]);
+    firsts = _mm512_permutex2var_epi64(firsts_lasts_0, _mm512_set_epi64(11, 10, 9, 8, 3, 2, 1, 0),
+                                       firsts_lasts_1);
+    lasts = _mm512_permutex2var_epi64(firsts_lasts_0, _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4),
+                                      firsts_lasts_1);
+    return _mm512_add_epi64(_mm512_mullo_epi64(firsts, _mm512_set1_epi64(10000000000000000)),
+                            lasts);
+}
+
 // Each byte's place in its 128-bit lane, 0 to 15.
 [[gnu::always_inline]] inline __m512i byte_places() noexcept {
     return _mm512_set4_epi32(0x0F0E0D0C, 0x0B0A0908, 0x07060504, 0x03020100);

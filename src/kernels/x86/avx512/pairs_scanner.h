@@ -19,10 +19,7 @@ template <int pairs, bool with_tails>
                                                    int& with_exponents) noexcept {
     // Each byte up to the point takes the one before it: the point is squeezed out and the
     // digits stay where their places say.
-    const __m512i before = _mm512_set_epi8(
-        62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40,
-        39, 38, 37, 36, 35, 34, 33, 32, 32, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
-        16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0);
+    const __m512i before = bytes_before();
     __m512i groups[4];
     __m512i digit_values[4];
     alignas(64) std::int64_t fraction[8] = {};

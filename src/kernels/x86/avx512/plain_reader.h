@@ -25,22 +25,14 @@ template <bool tails>
     unsigned with_tails = 0;
     __m256i tail_exponents = _mm256_setzero_si256();
     if constexpr (tails) {
-        const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
-        const __m256i wrong = exponent_tails_of(
-            _mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3), last_four(4),
-                              last_four(5), last_four(6), last_four(7)),
-            tail_exponents);
+        const __m256i wrong = exponent_tails_of(last_fours(ends), tail_exponents);
         with_tails = _mm256_cmpeq_epi32_mask(wrong, _mm256_setzero_si256());
         tail_exponents = _mm256_maskz_mov_epi32(static_cast<__mmask8>(with_tails), tail_exponents);
     }
     const char* end[8];
     for (int i = 0; i < 8; ++i)
         end[i] = ends[i] - 4 * ((with_tails >> i) & 1);
-    const auto first_byte = [&](int i) { return static_cast<int>(at[i][0]); };
-    const __m256i minus = _mm256_cmpeq_epi32(
-        _mm256_setr_epi32(first_byte(0), first_byte(1), first_byte(2), first_byte(3), first_byte(4),
-                          first_byte(5), first_byte(6), first_byte(7)),
-        _mm256_set1_epi32('-'));
+    const __m256i minus = leading_minus(at);
     const auto length_of = [&](int i) { return static_cast<int>(end[i] - at[i]); };
     const __m256i length =
         _mm256_setr_epi32(length_of(0), length_of(1), length_of(2), length_of(3), length_of(4),
@@ -94,10 +86,7 @@ template <bool tails>
 
     // Each byte up to the point takes the one before it: the point is squeezed out and the
     // digits are the half's last lanes.
-    const __m512i before = _mm512_set_epi8(
-        62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40,
-        39, 38, 37, 36, 35, 34, 33, 32, 32, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
-        16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0);
+    const __m512i before = bytes_before();
     const auto word = [](__m256i v, int h) {
         return static_cast<std::uint64_t>(h == 0   ? _mm256_extract_epi64(v, 0)
                                           : h == 1 ? _mm256_extract_epi64(v, 1)
@@ -111,18 +100,9 @@ template <bool tails>
         sums[h] = lane_values(
             _mm512_maskz_sub_epi8(_cvtu64_mask64(word(kept, h)), joined, _mm512_set1_epi8('0')));
     }
-    // Each half's two 128-bit lanes' sums: the first 16 lanes', which hold at most 4 digits,
-    // and the last 16 lanes'. 20 digits fit 64 bits up to 18446744073709551615.
-    const __m512i firsts_lasts_0 =
-        _mm512_permutex2var_epi64(sums[0], _mm512_set_epi64(14, 10, 6, 2, 12, 8, 4, 0), sums[1]);
-    const __m512i firsts_lasts_1 =
-        _mm512_permutex2var_epi64(sums[2], _mm512_set_epi64(14, 10, 6, 2, 12, 8, 4, 0), sums[3]);
-    const __m512i high = _mm512_permutex2var_epi64(
-        firsts_lasts_0, _mm512_set_epi64(11, 10, 9, 8, 3, 2, 1, 0), firsts_lasts_1);
-    const __m512i low = _mm512_permutex2var_epi64(
-        firsts_lasts_0, _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4), firsts_lasts_1);
-    const __m512i w =
-        _mm512_add_epi64(_mm512_mullo_epi64(high, _mm512_set1_epi64(10000000000000000)), low);
+    __m512i high;
+    __m512i low;
+    const __m512i w = eight_values(sums, high, low);
     const __mmask8 fits = _mm512_cmplt_epu64_mask(high, _mm512_set1_epi64(1844)) |
                           (_mm512_cmpeq_epi64_mask(high, _mm512_set1_epi64(1844)) &
                            _mm512_cmple_epu64_mask(low, _mm512_set1_epi64(6744073709551615)));

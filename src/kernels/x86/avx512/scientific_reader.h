@@ -1,7 +1,7 @@
 // The AVX-512 set's reader of numbers in the form %e writes, eight at a time: an optional '-', a
 // digit, the point, 1 to 18 digits, then e or E, a sign and two digits, as scan_scientific
 // (generic/pass.h) reads one. Included by its file inside its target region, after
-// x86/exponent_tails.h and scale_eight.h.
+// group_reader.h, x86/exponent_tails.h and scale_eight.h.
 //
 // Each number's mantissa ends four bytes before its end, so the point's place among the 32
 // bytes before that follows from the length alone, as for scan_scientific: with n digits after
@@ -18,17 +18,9 @@
 [[gnu::always_inline]] inline unsigned read_eight_scientific(const char* const* at,
                                                              const char* const* ends,
                                                              double* values) noexcept {
-    const auto last_four = [&](int i) { return static_cast<int>(load_le32(ends[i] - 4)); };
     __m256i tail_exponents;
-    const __m256i wrong =
-        exponent_tails_of(_mm256_setr_epi32(last_four(0), last_four(1), last_four(2), last_four(3),
-                                            last_four(4), last_four(5), last_four(6), last_four(7)),
-                          tail_exponents);
-    const auto first_byte = [&](int i) { return static_cast<int>(at[i][0]); };
-    const __m256i minus = _mm256_cmpeq_epi32(
-        _mm256_setr_epi32(first_byte(0), first_byte(1), first_byte(2), first_byte(3), first_byte(4),
-                          first_byte(5), first_byte(6), first_byte(7)),
-        _mm256_set1_epi32('-'));
+    const __m256i wrong = exponent_tails_of(last_fours(ends), tail_exponents);
+    const __m256i minus = leading_minus(at);
     // n: the length less the exponent's four bytes, the first digit, the point and the '-'
     // (minus is -1 where there is one). A length beyond 32 bits makes n fail below.
     const __m512i lengths = _mm512_sub_epi64(_mm512_loadu_si512(ends), _mm512_loadu_si512(at));
@@ -55,10 +47,7 @@
                        _mm256_or_si256(fraction, _mm256_srli_epi32(point, 1)));
 
     // Lane i of each half takes lane i - 1.
-    const __m512i from_before = _mm512_set_epi8(
-        62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40,
-        39, 38, 37, 36, 35, 34, 33, 32, 32, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
-        16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0);
+    const __m512i from_before = bytes_before();
     const __m512i zero_digit = _mm512_set1_epi8('0');
     __m512i sums[4];
     unsigned read = 0;
@@ -86,18 +75,9 @@
         sums[h] =
             lane_values(_mm512_maskz_sub_epi8(_cvtu64_mask64(value_masks[h]), joined, zero_digit));
     }
-    // Each half's two 128-bit lanes' sums: the first 16 lanes', which hold at most the first 3
-    // digits, and the last 16 lanes'. The mantissa's digits are below 10^19.
-    const __m512i firsts_lasts_0 =
-        _mm512_permutex2var_epi64(sums[0], _mm512_set_epi64(14, 10, 6, 2, 12, 8, 4, 0), sums[1]);
-    const __m512i firsts_lasts_1 =
-        _mm512_permutex2var_epi64(sums[2], _mm512_set_epi64(14, 10, 6, 2, 12, 8, 4, 0), sums[3]);
-    const __m512i high = _mm512_permutex2var_epi64(
-        firsts_lasts_0, _mm512_set_epi64(11, 10, 9, 8, 3, 2, 1, 0), firsts_lasts_1);
-    const __m512i low = _mm512_permutex2var_epi64(
-        firsts_lasts_0, _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4), firsts_lasts_1);
-    const __m512i w =
-        _mm512_add_epi64(_mm512_mullo_epi64(high, _mm512_set1_epi64(10000000000000000)), low);
+    __m512i firsts;
+    __m512i lasts;
+    const __m512i w = eight_values(sums, firsts, lasts);  // below 10^19
     const __m512i e = _mm512_maskz_cvtepi32_epi64(0xFF, _mm256_sub_epi32(tail_exponents, n));
     __mmask8 done;
     const __m512d scaled = scale_eight(w, e, done);
