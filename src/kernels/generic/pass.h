@@ -125,15 +125,6 @@ concept reads_scientific = requires(const char* p, int lane, std::uint64_t& valu
     { Ops::mantissa_value(p, lane, lane, value) } -> std::same_as<joined>;
 };
 
-// A set that scales such numbers' records eight at a time:
-// Ops::convert_eight_exponents(numbers, shapes, values) converts those of numbers[0] to
-// numbers[7] whose shape is scanned::exponent as scale does, with their signs, into values where
-// it can, and returns the bits of those of that shape it left.
-template <class Ops>
-concept scales_eight = requires(const decimal* numbers, const scanned* shapes, double* values) {
-    { Ops::convert_eight_exponents(numbers, shapes, values) } -> std::same_as<unsigned>;
-};
-
 // A set that reads eight numbers in that form at once: Ops::read_eight_scientific(at, ends,
 // values) reads those of the eight numbers [at[i], ends[i]) that scan_scientific reads into
 // values[i], as scale converts them, and returns a bit i for each; it may leave any.
@@ -838,22 +829,10 @@ template <class Ops>
         b.rest[left] = i;
         left += !read;
     }
-    const auto convert = [&b](int i) {
+    for (int i = first; i < found; ++i) {
+        if (b.shapes[i] != scanned::exponent) continue;
         const decimal& number = b.numbers[i];
         b.values[i] = with_sign(scale(number.digits, number.exponent), number.negative);
-    };
-    int i = first;
-    if constexpr (scales_eight<Ops>) {
-        // Eight at a time, and those the set leaves one at a time.
-        for (; i + 8 <= found; i += 8) {
-            for (unsigned others =
-                     Ops::convert_eight_exponents(b.numbers + i, b.shapes + i, b.values + i);
-                 others != 0; others &= others - 1)
-                convert(i + std::countr_zero(others));
-        }
-    }
-    for (; i < found; ++i) {
-        if (b.shapes[i] == scanned::exponent) convert(i);
     }
     mode.suited += found - left;
     mode.scientific = 8 * (found - left) >= 7 * found;

@@ -23,13 +23,12 @@
                          _mm256_set1_epi32(6)),
         minus);
     const __m256i e = _mm256_sub_epi32(tail_exponents, n);
-    // Read: n from 1 to 18, the exponent as %e writes it, and a power of ten that scale takes.
-    const __m256i in_range = _mm256_andnot_si256(
-        _mm256_or_si256(
-            _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(1), n),
-                            _mm256_cmpgt_epi32(n, _mm256_set1_epi32(18))),
-            _mm256_cmpgt_epi32(_mm256_abs_epi32(e), _mm256_set1_epi32(max_exact_exponent))),
-        _mm256_cmpeq_epi32(wrong, _mm256_setzero_si256()));
+    // Read: n from 1 to 18 and the exponent as %e writes it; scale_four says which powers of ten
+    // it takes.
+    const __m256i in_range =
+        _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(1), n),
+                                            _mm256_cmpgt_epi32(n, _mm256_set1_epi32(18))),
+                            _mm256_cmpeq_epi32(wrong, _mm256_setzero_si256()));
     const auto shape = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in_range)));
     // The lanes of the point and of the digits among the 32 bytes before each mantissa's end.
     const __m256i point =
@@ -40,12 +39,9 @@
     alignas(32) std::uint32_t point_masks[8];
     alignas(32) std::uint32_t digit_masks[8];
     alignas(32) std::int32_t fractions[8];
-    alignas(32) std::int32_t exponents[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(point_masks), point);
     _mm256_store_si256(reinterpret_cast<__m256i*>(digit_masks), digits);
     _mm256_store_si256(reinterpret_cast<__m256i*>(fractions), n);
-    // (0 where the number is not read, so that scale takes any.)
-    _mm256_store_si256(reinterpret_cast<__m256i*>(exponents), _mm256_and_si256(e, in_range));
     unsigned read = 0;
     alignas(32) std::uint64_t mantissas[8];
     for (int i = 0; i < 8; ++i) {
@@ -60,14 +56,13 @@
         mantissa_value(m, 31 - fraction, fraction + 1, mantissas[i]);
         read |= static_cast<unsigned>(bad == 0) << i;
     }
-    const __m256i all_e = _mm256_load_si256(reinterpret_cast<const __m256i*>(exponents));
     unsigned done_bits = 0;
     for (int half = 0; half < 2; ++half) {
         __m256i done;
         const __m256d scaled =
             scale_four(_mm256_load_si256(reinterpret_cast<const __m256i*>(mantissas + 4 * half)),
-                       _mm256_cvtepi32_epi64(half == 0 ? _mm256_castsi256_si128(all_e)
-                                                       : _mm256_extracti128_si256(all_e, 1)),
+                       _mm256_cvtepi32_epi64(half == 0 ? _mm256_castsi256_si128(e)
+                                                       : _mm256_extracti128_si256(e, 1)),
                        done);
         const __m256i sign =
             _mm256_slli_epi64(_mm256_cvtepi32_epi64(half == 0 ? _mm256_castsi256_si128(minus)

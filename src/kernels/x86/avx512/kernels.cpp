@@ -123,11 +123,6 @@ struct ops : counted_positions {
         return avx512::mantissa_value(end, point_lane, count, value);
     }
     static constexpr bool scientific = true;
-    [[gnu::always_inline]] static unsigned convert_eight_exponents(const decimal* numbers,
-                                                                   const scanned* shapes,
-                                                                   double* values) noexcept {
-        return avx512::convert_eight_exponents(numbers, shapes, values);
-    }
     [[gnu::always_inline]] static std::uint32_t digit_mask(const char* p) noexcept {
         return avx512::digit_mask(p);
     }

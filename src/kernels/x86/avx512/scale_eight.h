@@ -1,5 +1,5 @@
-// The AVX-512 set's exact scaling of eight decimals at once: scale for the records of numbers in
-// the form %e writes. Included by its file inside its target region.
+// The AVX-512 set's exact scaling of eight decimals at once: scale for the numbers in the form %e
+// writes that its scientific reader reads. Included by its file inside its target region.
 
 // The high 64 bits of the 128-bit products of the lanes of a and b, and in `low` the low 64, from
 // four 32 × 32-bit products (the schoolbook method; AVX-512 has no 64 × 64-bit multiply that
@@ -91,34 +91,4 @@
     const __m512i exact =
         _mm512_add_epi64(_mm512_maskz_slli_epi64(0xFF, biased, 52), _mm512_add_epi64(m, up));
     return _mm512_mask_blend_pd(reciprocal, operated, _mm512_castsi512_pd(exact));
-}
-
-// The records numbers[0] to numbers[7] whose shape is scanned::exponent, converted as scale
-// converts them, with their signs, into values where scale_eight decides them; returns the bits
-// of those of that shape it left.
-[[gnu::always_inline]] inline unsigned convert_eight_exponents(const decimal* numbers,
-                                                               const scanned* shapes,
-                                                               double* values) noexcept {
-    static_assert(sizeof(decimal) == 16 && offsetof(decimal, exponent) == 8 &&
-                  offsetof(decimal, negative) == 12);
-    const __m512i first = _mm512_loadu_si512(numbers);
-    const __m512i second = _mm512_loadu_si512(numbers + 4);
-    const __m512i w =
-        _mm512_permutex2var_epi64(first, _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), second);
-    const __m512i rest =
-        _mm512_permutex2var_epi64(first, _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1), second);
-    const __m512i e = _mm512_maskz_srai_epi64(0xFF, _mm512_maskz_slli_epi64(0xFF, rest, 32), 32);
-    const __mmask8 minus = _mm512_test_epi64_mask(rest, _mm512_set1_epi64(0xFF00000000));
-    std::uint64_t shape_bytes;
-    std::memcpy(&shape_bytes, shapes, 8);
-    const auto ours = static_cast<__mmask8>(
-        _mm_cmpeq_epi8_mask(_mm_cvtsi64_si128(static_cast<long long>(shape_bytes)),
-                            _mm_set1_epi8(static_cast<char>(scanned::exponent))));
-    __mmask8 done;
-    const __m512d scaled = scale_eight(w, e, done);
-    _mm512_mask_storeu_pd(values, ours & done,
-                          _mm512_castsi512_pd(_mm512_mask_or_epi64(
-                              _mm512_castpd_si512(scaled), minus, _mm512_castpd_si512(scaled),
-                              _mm512_set1_epi64(INT64_MIN))));
-    return ours & ~done & 0xFF;
 }
