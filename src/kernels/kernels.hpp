@@ -29,6 +29,8 @@ enum class scanned : std::uint8_t { none, plain, exponent, converted };
 struct kernel_set {
     const char* name;   // an identifier: portable, sse2, avx2, avx512, neon
     const char* label;  // as `mean --version` names it: portable, baseline, AVX2, AVX-512, NEON
+    int batch;          // the numbers the mean pass reads at a time, at least (for tests: the
+                        // pass may change its readers between batches)
 
     // Bit i set when p[i] is white space (is_space), for i from 0 to 63.
     std::uint64_t (*space_mask)(const char* p) noexcept;

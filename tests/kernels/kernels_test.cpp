@@ -386,19 +386,20 @@ const char* const fixed_points[] = {"-2.", "17.", "0."};
 TEST_P(Kernels, SumNumbersReadsShortTextsAmongShortNumbersAsAScalarLoopDoes) {
     // Short numbers may be read several at a time. Every text of up to 5 characters over the
     // short shapes' corners, and longer texts at the edges of the short shapes, at every place
-    // of 16 after 256 short plain numbers, integers, numbers ending in a point, or short numbers
-    // with exponents, of any form and of %e's, the last of 272 or with 48 more after them (a
-    // batch read in groups ends at its last group of eight where more follows, and the numbers
-    // after it are read with the next).
+    // of 16 after four batches of short plain numbers, integers, numbers ending in a point, or
+    // short numbers with exponents, of any form and of %e's, the last or with 48 more after
+    // them (a batch read in groups ends at its last group of eight where more follows, and the
+    // numbers after it are read with the next).
+    const int before = 4 * GetParam()->batch;
     int place = 0;
     const auto check = [&](const std::string& text) {
         for (const char* const* among :
              {plain, integers, fixed_points, with_exponents, two_digit_exponents}) {
             // After batches of the others, so that the pass reads in the mode for them.
-            const int length = (place / 16) % 2 == 0 ? 272 : 320;
+            const int length = before + ((place / 16) % 2 == 0 ? 16 : 64);
             std::string stream;
             for (int i = 0; i < length; ++i)
-                stream += (i == 256 + place % 16 ? text : std::string(among[i % 3])) + "\n";
+                stream += (i == before + place % 16 ? text : std::string(among[i % 3])) + "\n";
             const padded copy(stream);
             expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
             if (testing::Test::HasFailure()) {
@@ -541,6 +542,7 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
     // short zeros, and in the batch after one with a number in %e form among them, where plain
     // numbers are scanned in pairs; the zeros with 20 digits and with 19, which a set may read
     // eight at a time by a shorter way: the total is the text's value, exactly.
+    const int batch = GetParam()->batch;
     std::vector<std::string> texts = {
         "18446744073709551615", "18446744073709551616", "-18446744073709551615",
         "1844674407370955161.5", "1844674407370955161.6", ".18446744073709551615",
@@ -584,8 +586,8 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
                 after_short += (i == place ? text : std::string("0.0000000000000000000")) + "\n";
             std::string among_exponents[2];
             for (int zeros = 0; zeros < 2; ++zeros) {
-                for (int i = 0; i < 80; ++i) {
-                    among_exponents[zeros] += (i == 64 + place ? text
+                for (int i = 0; i < batch + 16; ++i) {
+                    among_exponents[zeros] += (i == batch + place ? text
                                                : i == 5 ? std::string("-0.00000000000000e+00")
                                                         : "0." + std::string(19 - zeros, '0')) +
                                               "\n";
@@ -611,6 +613,7 @@ TEST_P(Kernels, SumNumbersReadsLongMantissasWithExponentsAsAScalarLoopDoes) {
     // %.17e writes them, the mode for exponents reads them by the scanner of that form alone.
     // Each text, at each of eight places of a batch of either kind of numbers, all 0, after
     // two batches of them: the total is the text's value, exactly.
+    const int batch = GetParam()->batch;
     std::vector<std::string> texts = {
         "-6.7783353714522e-06", "1.95653129050453e-08", "-3.78022788921557926e+06",
         "9007199254740993e+00", "9007199254740993E-01", "+9007199254740995e+01",
@@ -644,11 +647,11 @@ TEST_P(Kernels, SumNumbersReadsLongMantissasWithExponentsAsAScalarLoopDoes) {
             // Even places among plain numbers, odd ones among numbers in %.17e's form.
             const bool scientific = place % 2 == 1;
             std::string stream;
-            for (int i = 0; i < 3 * 64; ++i) {
-                stream += i == 128 + 9 * (place / 2) ? text
-                          : scientific               ? "-0.00000000000000000e+00"
-                          : i % 4 == 3               ? "-0.00000000000000e+00"
-                                                     : "0.000000000000000000";
+            for (int i = 0; i < 3 * batch; ++i) {
+                stream += i == 2 * batch + 9 * (place / 2) ? text
+                          : scientific                     ? "-0.00000000000000000e+00"
+                          : i % 4 == 3                     ? "-0.00000000000000e+00"
+                                                           : "0.000000000000000000";
                 stream += "\n";
             }
             const padded copy(stream);
@@ -693,6 +696,7 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
     // the total is its value. The
     // same quotients in %e's form, where they are scaled exactly, eight at a time on the
     // AVX-512 set, with a truncated reciprocal of 5^k, whose hardest cases these are too.
+    const auto batch = static_cast<std::size_t>(GetParam()->batch);
     std::mt19937_64 random(1853);
     std::vector<std::pair<std::uint64_t, int>> quotients;
     const auto around = [&](u128 w, int k) {
@@ -753,10 +757,10 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
         for (std::size_t i = 0; i < 12; ++i)
             alone += (i == t % 8 ? text : "0.0000000000000000000") + "\n";
         std::string among_exponents;
-        for (std::size_t i = 0; i < 80; ++i) {
-            among_exponents += (i == 64 + t % 8 ? text
-                                : i == 5        ? "-0.00000000000000e+00"
-                                                : "0.000000000000000000") +
+        for (std::size_t i = 0; i < batch + 16; ++i) {
+            among_exponents += (i == batch + t % 8 ? text
+                                : i == 5           ? "-0.00000000000000e+00"
+                                                   : "0.000000000000000000") +
                                "\n";
         }
         // w's first digit, the point, the others, and the exponent that leaves 10^-k, among
@@ -765,13 +769,14 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
         const std::string digits = std::to_string(w);
         const int exponent = static_cast<int>(digits.size()) - 1 - k;
         std::string scientific;
-        for (std::size_t i = 0; i < 80; ++i) {
-            scientific += (i == 64 + t % 8 ? sign + digits.substr(0, 1) + "." + digits.substr(1) +
-                                                 (exponent < 0 ? "e-" : "e+") +
-                                                 std::to_string(std::abs(exponent) / 10) +
-                                                 std::to_string(std::abs(exponent) % 10)
-                                           : "-0.00000000000000000e+00") +
-                          "\n";
+        for (std::size_t i = 0; i < batch + 16; ++i) {
+            scientific +=
+                (i == batch + t % 8
+                     ? sign + digits.substr(0, 1) + "." + digits.substr(1) +
+                           (exponent < 0 ? "e-" : "e+") + std::to_string(std::abs(exponent) / 10) +
+                           std::to_string(std::abs(exponent) % 10)
+                     : "-0.00000000000000000e+00") +
+                "\n";
         }
         for (const std::string& stream : {alone, among_exponents, scientific}) {
             const padded copy(stream);

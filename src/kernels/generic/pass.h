@@ -271,12 +271,26 @@ template <class Ops>
 // many numbers, and a branch that goes the other way for one number does not throw away the
 // work of the others. The additions alone wait on each other, which is why they run beside
 // the finding of the next batch.
-constexpr int batch_size = 64;
+//
+// A batch holds 64 numbers or more (the finder stops after the chunk that reaches the count),
+// or Ops::batch_size where the set gives it. Every batch costs some steps whatever its length:
+// the calls of the stages kept out of line, the last turn of each stage's loop, the mode's
+// counts. A set that reads a batch fast takes longer batches, so that those steps cost less a
+// number.
+template <class Ops>
+constexpr int batch_size() noexcept {
+    if constexpr (requires { Ops::batch_size; }) {
+        return Ops::batch_size;
+    } else {
+        return 64;
+    }
+}
+constexpr int longest_batch = 256;
 
 // What the stages of one batch hand on: for number i, its text [at[i], ends[i]), its record
 // and what the scanner made of it, and its value. Room for a chunk's worth beyond the batch.
 struct batch {
-    static constexpr int room = batch_size + 80;
+    static constexpr int room = longest_batch + 80;
     const char* at[room];
     const char* ends[room];
     decimal numbers[room];
@@ -435,7 +449,7 @@ struct number_finder {
                                     pending_sum<Ops>& pending) noexcept {
         int found = carried;
         int counted = -1;  // the first start counted and not yet listed, if any
-        for (; found < batch_size && chunk < whole; chunk += 64) {
+        for (; found < batch_size<Ops>() && chunk < whole; chunk += 64) {
             pending.add_four();
             const auto left = static_cast<std::size_t>(whole - chunk);
             std::uint64_t spaces = Ops::space_mask(chunk);
@@ -860,6 +874,7 @@ template <class Ops>
 template <kernel_operations Ops>
 block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
                       double total) noexcept {
+    static_assert(batch_size<Ops>() <= longest_batch);
     batch b;
     number_finder finder{first, whole};
     reading_mode mode;
@@ -930,5 +945,11 @@ template <kernel_operations Ops>
 constexpr kernel_set kernel_set_of(const char* name, const char* label,
                                    std::uint64_t (*count_newlines)(const char*,
                                                                    std::size_t) noexcept) noexcept {
-    return {name, label, Ops::space_mask, count_newlines, sum_numbers<Ops>, read_number<Ops>};
+    return {name,
+            label,
+            batch_size<Ops>(),
+            Ops::space_mask,
+            count_newlines,
+            sum_numbers<Ops>,
+            read_number<Ops>};
 }

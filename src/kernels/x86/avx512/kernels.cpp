@@ -106,6 +106,10 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 #include "kernels/x86/avx512/scientific_reader.h"
 
 struct ops : counted_positions {
+    // Batches of 256 numbers: in memory, the mixed benchmark file read 12% faster than in
+    // batches of 64, integers 8%, shortest round-trip output 7%, and no shape slower (512 read
+    // %.6e 4% slower).
+    static constexpr int batch_size = 256;
     static constexpr bool vex = true;
     static constexpr bool lists_by_compressing = true;
     [[gnu::always_inline]] static std::uint64_t space_mask(const char* p) noexcept {
