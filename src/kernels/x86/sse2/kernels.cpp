@@ -186,6 +186,12 @@ struct ops {
                                                         std::uint64_t& value) noexcept {
         return sse2::mantissa_value(end, point_lane, count, value);
     }
+    [[gnu::always_inline]] static unsigned eight_tails(const char* const* at,
+                                                       const char* const* ends,
+                                                       std::int32_t* exponents) noexcept {
+        return sse2::four_tails(at, ends, exponents) |
+               sse2::four_tails(at + 4, ends + 4, exponents + 4) << 4;
+    }
     [[gnu::always_inline]] static scanned scan_full(const char* q, decimal& number) noexcept {
         return scan_runs<ops>(q, number);
     }
