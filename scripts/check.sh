@@ -6,9 +6,12 @@
 # packages for this machine and for arm64, and last a bounded fuzzing run of the number
 # reader (seed corpus fuzz/corpus) and of the mean pass (fuzz/corpus_pass).
 # The release suite runs the tests on emulated baseline and AVX2 CPUs too.
-#   FUZZ_SECONDS  how long each fuzzer runs (default 60)
+#   FUZZ_SECONDS          how long each fuzzer runs (default 60)
+#   CTEST_PARALLEL_LEVEL  how many tests run at once (default: one for each processor; the
+#                         large-file tests run alone)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 
 scripts/install-deps.sh
 
