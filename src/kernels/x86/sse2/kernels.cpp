@@ -165,6 +165,9 @@ std::uint32_t digit_mask(const char* p) noexcept {
 #include "kernels/x86/sse2/group_reader.h"
 
 struct ops {
+    // Batches of 256 numbers: in memory, every shape read 1 to 10% faster than in batches of
+    // 64 (shortest round-trip output 10%, the mixed file 3 to 4%).
+    static constexpr int batch_size = 256;
     // Without SSSE3 the group reader reads plain numbers other than integers no faster than
     // scan_plain does: in the plain mode, groups only while it reads nearly all.
     static constexpr int plain_group_eighths = 7;
