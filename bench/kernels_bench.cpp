@@ -90,7 +90,8 @@ void BM_sum_numbers(benchmark::State& state, const mean::kernel_set* kernels,
     const char* const first = text.data() + 64;
     const char* const whole = text.data() + text.size() - 64;
     for (auto _ : state) {
-        const mean::block_sum sum = kernels->sum_numbers(first, whole, INT32_MAX, 0.0);
+        mean::pass_mode mode{};
+        const mean::block_sum sum = kernels->sum_numbers(first, whole, INT32_MAX, 0.0, mode);
         if (sum.fault != nullptr || sum.count != numbers_per_buffer) {
             state.SkipWithError("not a number");
             return;

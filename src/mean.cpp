@@ -93,6 +93,7 @@ average_result average_values(int fd, std::int32_t line_count, std::size_t read_
     bool at_end = false;
     double total = 0.0;
     std::int32_t index = 0;
+    pass_mode mode{};  // the readers the pass had come to, from each block to the next
 
     const auto fault = [&](const char* at, std::string what) {
         return average_result{0.0, line_of(fd, block_offset + (at - block)), std::move(what)};
@@ -120,7 +121,7 @@ average_result average_values(int fd, std::int32_t line_count, std::size_t read_
             while (whole != p && !is_space(whole[-1]))
                 --whole;
         }
-        const block_sum sum = kernels.sum_numbers(p, whole, line_count - index, total);
+        const block_sum sum = kernels.sum_numbers(p, whole, line_count - index, total, mode);
         total = sum.total;
         index += sum.count;
         if (sum.fault != nullptr) return fault(sum.fault, refusal(sum.fault, end));

@@ -26,6 +26,23 @@ struct block_sum {
 // as plain and converted too, its value given.
 enum class scanned : std::uint8_t { none, plain, exponent, converted };
 
+// Which readers the mean pass had come to take at the end of a block of text, handed to its
+// pass over the next block of the same text, so that each block goes on where the last left
+// off rather than learn the data again from its first batch. Only the pass reads it: a caller
+// keeps one for each text, made as `pass_mode{}`, which says that nothing is read yet. (Plain
+// fields and no member functions: every kernel set, each compiled for its own target, makes
+// and reads it, and no code of it is shared between them.)
+struct pass_mode {
+    bool begun;  // false: nothing is read yet, and the rest means nothing
+    bool exponents;
+    bool groups;
+    bool pairs;
+    bool tails;
+    bool scientific;
+    int unchecked;
+    int unscientific;
+};
+
 struct kernel_set {
     const char* name;   // an identifier: portable, sse2, avx2, avx512, neon
     const char* label;  // as `mean --version` names it: portable, baseline, AVX2, AVX-512, NEON
@@ -43,9 +60,10 @@ struct kernel_set {
     // total, from `total`). Stops at the first text that is not a number, or longer than
     // max_number_length. The caller guarantees that whole[-1] or whole[0] is white space, so
     // every number that starts before `whole` ends before it or at it, and that 32 bytes
-    // before `first` and 64 bytes after `whole` can be read.
+    // before `first` and 64 bytes after `whole` can be read. `mode` is the pass's, from the
+    // block before, for the next.
     block_sum (*sum_numbers)(const char* first, const char* whole, std::int32_t wanted,
-                             double total) noexcept;
+                             double total, pass_mode& mode) noexcept;
 
     // The number at `first` as the mean pass reads it: parse_number's result, under the same
     // guarantees about the bytes around [first, last) as sum_numbers. For tests.

@@ -269,7 +269,8 @@ void expect_sum_as_scalar_loop(const mean::kernel_set& kernels, const char* firs
         ++count;
         p = end;
     }
-    const mean::block_sum sum = kernels.sum_numbers(first, whole, wanted, 0.0);
+    mean::pass_mode mode{};
+    const mean::block_sum sum = kernels.sum_numbers(first, whole, wanted, 0.0, mode);
     EXPECT_EQ(sum.count, count) << round;
     EXPECT_EQ(sum.fault, fault) << round;
     EXPECT_EQ(std::bit_cast<std::uint64_t>(sum.total), std::bit_cast<std::uint64_t>(total))
@@ -304,7 +305,9 @@ TEST_P(Kernels, SumNumbersEndingWhereTheTextEnds) {
     for (std::size_t blank = 0; blank < 140; ++blank) {
         for (const char* last : {"-1.5", "2e3", "x7"}) {
             const padded copy(std::string(blank, blank % 7 == 0 ? '\n' : ' ') + "8\n" + last);
-            const mean::block_sum sum = GetParam()->sum_numbers(copy.first(), copy.last(), 5, 0.0);
+            mean::pass_mode mode{};
+            const mean::block_sum sum =
+                GetParam()->sum_numbers(copy.first(), copy.last(), 5, 0.0, mode);
             if (last[0] == 'x') {
                 EXPECT_EQ(sum.count, 1) << blank;
                 EXPECT_EQ(sum.fault, copy.last() - 2) << blank;
@@ -370,8 +373,9 @@ TEST_P(Kernels, SumNumbersKeepsTheTotalsNaNAsATotalPlusEqualsLoopDoes) {
                     expected = total_first(expected, value);
                 }
                 const padded copy(text);
+                mean::pass_mode mode{};
                 const mean::block_sum sum =
-                    GetParam()->sum_numbers(copy.first(), copy.last(), count, 0.0);
+                    GetParam()->sum_numbers(copy.first(), copy.last(), count, 0.0, mode);
                 ASSERT_EQ(std::bit_cast<std::uint64_t>(sum.total),
                           std::bit_cast<std::uint64_t>(expected))
                     << count << " numbers, " << nan << " at " << place;
@@ -381,10 +385,28 @@ TEST_P(Kernels, SumNumbersKeepsTheTotalsNaNAsATotalPlusEqualsLoopDoes) {
 }
 #endif
 
+// The pass over [first, whole) in blocks that end at line ends some way apart, each from the
+// total and with the mode the block before left, as the tool reads a file.
+mean::block_sum sum_in_blocks(const mean::kernel_set& kernels, const char* first, const char* whole,
+                              std::mt19937_64& random) {
+    mean::pass_mode mode{};
+    mean::block_sum sum;
+    for (const char* p = first; p != whole && sum.fault == nullptr;) {
+        const char* end = p + std::min<std::ptrdiff_t>(whole - p, 1 + random() % 4000);
+        while (end != whole && end[-1] != '\n')
+            ++end;
+        const mean::block_sum part = kernels.sum_numbers(p, end, INT32_MAX, sum.total, mode);
+        sum = {part.total, sum.count + part.count, part.fault};
+        p = end;
+    }
+    return sum;
+}
+
 TEST_P(Kernels, SumNumbersAcrossRunsOfPlainAndExponentNumbers) {
     // The pass scans plain numbers with one scanner and numbers with exponents with another,
     // switching after a batch in which many numbers did not suit the one it used: long runs of
-    // each kind, and a refused text in one of them, must give what a scalar loop gives.
+    // each kind, and a refused text in one of them, must give what a scalar loop gives, read
+    // whole or in blocks that each start in the mode the last ended in.
     std::mt19937_64 random(6);
     for (int round = 0; round < 12; ++round) {
         std::string text;
@@ -404,6 +426,16 @@ TEST_P(Kernels, SumNumbersAcrossRunsOfPlainAndExponentNumbers) {
             text += number + (random() % 4 == 0 ? "\r\n" : "\n");
         const padded copy(text);
         expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, round);
+        mean::pass_mode mode{};
+        const mean::block_sum whole =
+            GetParam()->sum_numbers(copy.first(), copy.last(), INT32_MAX, 0.0, mode);
+        const mean::block_sum blocks =
+            sum_in_blocks(*GetParam(), copy.first(), copy.last(), random);
+        EXPECT_EQ(blocks.count, whole.count) << round;
+        EXPECT_EQ(blocks.fault, whole.fault) << round;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(blocks.total),
+                  std::bit_cast<std::uint64_t>(whole.total))
+            << round;
     }
 }
 

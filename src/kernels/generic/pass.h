@@ -349,6 +349,21 @@ struct reading_mode {
     int single = 0;  // numbers given to scan_plain alone in the batch, and read by it
     int single_read = 0;
 
+    // The mode as the block before left it, where one did.
+    void resume(const pass_mode& kept) noexcept {
+        if (!kept.begun) return;
+        exponents = kept.exponents;
+        groups = kept.groups;
+        unchecked = kept.unchecked;
+        pairs = kept.pairs;
+        tails = kept.tails;
+        scientific = kept.scientific;
+        unscientific = kept.unscientific;
+    }
+    pass_mode kept() const noexcept {
+        return {true, exponents, groups, pairs, tails, scientific, unchecked, unscientific};
+    }
+
     void end_batch(int found) noexcept {
         tails = other != 0;
         if (other > found / 8 && other > suited) exponents = !exponents;
@@ -872,13 +887,14 @@ template <class Ops>
 
 // Reads, in order, the numbers that start in [first, whole), as kernel_set::sum_numbers says.
 template <kernel_operations Ops>
-block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
-                      double total) noexcept {
+block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted, double total,
+                      pass_mode& kept) noexcept {
     static_assert(batch_size<Ops>() <= longest_batch);
     batch b;
     number_finder finder{first, whole};
     reading_mode mode;
     mode.groups = reads_groups<Ops>;
+    mode.resume(kept);
     pending_sum<Ops> pending{total};
     std::int32_t count = 0;
     while (count < wanted) {
@@ -915,6 +931,7 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
         if (refused >= 0) {
             pending = {pending.total, b.values, refused};
             pending.add_rest();
+            kept = mode.kept();
             return {pending.total, count + refused, b.at[refused]};
         }
         // This batch's values are added while the next is found, into the other room.
@@ -924,6 +941,7 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
         finder.keep_waiting(b.at, b.ends, found, listed);
     }
     pending.add_rest();
+    kept = mode.kept();
     return {pending.total, count, nullptr};
 }
 
