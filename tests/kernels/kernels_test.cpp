@@ -406,22 +406,43 @@ TEST_P(Kernels, SumNumbersAcrossRunsOfPlainAndExponentNumbers) {
     // The pass scans plain numbers with one scanner and numbers with exponents with another,
     // switching after a batch in which many numbers did not suit the one it used: long runs of
     // each kind, and a refused text in one of them, must give what a scalar loop gives, read
-    // whole or in blocks that each start in the mode the last ended in.
+    // whole or in blocks that each start in the mode the last ended in. From round 12 the
+    // plain runs are of short and long numbers in turn, as the mixed benchmark file has them,
+    // with short texts that the group readers leave among them (which a set may read apart
+    // from the long ones, and must read in order), and the refused text may be long.
     std::mt19937_64 random(6);
-    for (int round = 0; round < 12; ++round) {
+    const char* const left_by_groups[] = {"1e5", "+.5e1", "-7E-1", "2.5e-3"};
+    for (int round = 0; round < 18; ++round) {
         std::string text;
         std::vector<std::string> numbers;
+        // Where the first plain run, of 600 numbers or more, starts, from round 12.
+        std::size_t plain_run = SIZE_MAX;
         for (int run = 0; run < 8; ++run) {
             const bool exponents = (run + round) % 2 == 1;
-            const int length = 1 + static_cast<int>(random() % 300);
+            const bool mixed = round >= 12 && !exponents;
+            if (mixed && plain_run == SIZE_MAX) plain_run = numbers.size();
+            const int length = (mixed ? 600 : 1) + static_cast<int>(random() % 300);
             for (int i = 0; i < length; ++i) {
                 char number[40];
                 const double v = static_cast<double>(random() % 2000000) / 1000.0 - 1000.0;
-                std::snprintf(number, sizeof number, exponents ? "%.6e" : "%.3f", v);
-                numbers.emplace_back(number);
+                const char* const format = exponents    ? "%.6e"
+                                           : !mixed     ? "%.3f"
+                                           : i % 3 == 0 ? "%.17g"
+                                           : i % 3 == 1 ? "%.6f"
+                                                        : "%.3f";
+                std::snprintf(number, sizeof number, format, v);
+                numbers.emplace_back(mixed && random() % 16 == 0 ? left_by_groups[random() % 4]
+                                                                 : number);
             }
         }
-        if (round % 3 == 2) numbers[random() % numbers.size()] = "12e";
+        if (round % 3 == 2 && round < 12) numbers[random() % numbers.size()] = "12e";
+        if (round % 3 == 2 && round >= 12) {
+            // A long refused text a few numbers after one that the groups leave, well into a
+            // run: the first must be read and the second refused, in that order.
+            const std::size_t at = plain_run + 520 + random() % 32;
+            numbers[at] = left_by_groups[random() % 4];
+            numbers[at + 1 + random() % 8] = "-123.45678901234567e";
+        }
         for (const std::string& number : numbers)
             text += number + (random() % 4 == 0 ? "\r\n" : "\n");
         const padded copy(text);
