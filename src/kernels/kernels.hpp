@@ -39,6 +39,7 @@ struct pass_mode {
     bool pairs;
     bool tails;
     bool scientific;
+    bool split;
     int unchecked;
     int unscientific;
 };

@@ -305,6 +305,7 @@ struct batch {
     const char* short_ends[room + 8];
     int short_index[room + 8];
     double short_values[room + 8];
+    std::uint8_t short_masks[room / 8 + 1];  // bit i % 8 of short_masks[i / 8]: number i short
     int short_left[room];
 };
 
@@ -373,10 +374,11 @@ struct reading_mode {
         pairs = kept.pairs;
         tails = kept.tails;
         scientific = kept.scientific;
+        split = kept.split;
         unscientific = kept.unscientific;
     }
     pass_mode kept() const noexcept {
-        return {true, exponents, groups, pairs, tails, scientific, unchecked, unscientific};
+        return {true, exponents, groups, pairs, tails, scientific, split, unchecked, unscientific};
     }
 
     void end_batch(int found) noexcept {
@@ -589,7 +591,7 @@ template <class Ops, bool exponents>
                                       pending_sum<Ops>& outer) noexcept {
     pending_sum<Ops> pending = outer;
     const int given = Ops::split_short(b.at, b.ends, found, b.short_at, b.short_ends, b.short_index,
-                                       b.rest, b.ready);
+                                       b.rest, b.short_masks);
     int left = found - given;
     mode.split = 4 * left >= found;
     for (int k = given; k % 8 != 0; ++k) {
@@ -615,7 +617,7 @@ template <class Ops, bool exponents>
             b.short_left[refused++] = b.short_index[g + std::countr_zero(others)];
     }
     outer = pending;
-    Ops::place_short(b.values, b.short_values, b.ready, found);
+    Ops::place_short(b.values, b.short_values, b.short_masks, found);
     if (refused != 0) {
         // The short ones left among the long ones, in order, merged from the end.
         int to = left + refused;

@@ -203,6 +203,13 @@ template <bool exponents>
                           -static_cast<long long>(bits & 1));
 }
 
+// Stores the two values of v at out, each negated where bit 0 or 1 of `negative` is set.
+[[gnu::always_inline]] inline void store_signed(double* out, __m128d v,
+                                                unsigned negative) noexcept {
+    const __m128i sign = _mm_and_si128(qword_mask(negative), _mm_set1_epi64x(INT64_MIN));
+    _mm_storeu_pd(out, _mm_castsi128_pd(_mm_or_si128(_mm_castpd_si128(v), sign)));
+}
+
 // The exponents of e or E, a sign and two digits that end the four numbers ends[i], in 32-bit
 // lanes, as two_digit_exponent_of (generic/exponent_tail.h) reads one; `wrong` gets lanes
 // other than 0 where a number does not end so.
@@ -279,10 +286,7 @@ template <bool exponents>
             _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(0x00012710));
         const __m128d scaled = _mm_div_pd(_mm_cvtepi32_pd(eights), power);
         const unsigned negative = lane_bits<16>(lanes_with_any<16>(shape.signs[pair / 2]));
-        const __m128i sign =
-            _mm_and_si128(qword_mask(negative >> (2 * (pair % 2))), _mm_set1_epi64x(INT64_MIN));
-        _mm_storeu_pd(values + 2 * pair,
-                      _mm_castsi128_pd(_mm_or_si128(_mm_castpd_si128(scaled), sign)));
+        store_signed(values + 2 * pair, scaled, negative >> (2 * (pair % 2)));
     }
 }
 
@@ -387,10 +391,7 @@ template <bool exponents, bool tails = false>
                 }
                 const __m128d scaled = _mm_div_pd(to_doubles(two_values(kept[0], kept[1])), power);
                 const unsigned negative = lane_bits<16>(lanes_with_any<16>(shape.signs[pair / 2]));
-                const __m128i sign = _mm_and_si128(qword_mask(negative >> (2 * (pair % 2))),
-                                                   _mm_set1_epi64x(INT64_MIN));
-                _mm_storeu_pd(values + 2 * pair,
-                              _mm_castsi128_pd(_mm_or_si128(_mm_castpd_si128(scaled), sign)));
+                store_signed(values + 2 * pair, scaled, negative >> (2 * (pair % 2)));
             }
             return 0xFF;
         }
@@ -431,10 +432,7 @@ template <bool exponents, bool tails = false>
             scaled =
                 _mm_or_pd(_mm_andnot_pd(times, scaled), _mm_and_pd(times, _mm_mul_pd(d, powers)));
         }
-        const __m128i sign =
-            _mm_and_si128(qword_mask(negative >> (2 * pair)), _mm_set1_epi64x(INT64_MIN));
-        _mm_storeu_pd(values + 2 * pair,
-                      _mm_castsi128_pd(_mm_or_si128(_mm_castpd_si128(scaled), sign)));
+        store_signed(values + 2 * pair, scaled, negative >> (2 * pair));
     }
     if constexpr (exponents) {
         // The words are rare among numbers: set one by one.
