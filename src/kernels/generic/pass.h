@@ -324,7 +324,9 @@ struct batch {
 // `groups`, for the sets that read groups: whether the batch is read eight at a time first,
 // while half of the numbers of a batch (or the share group_eighths says) were read so or, when
 // it was not, were short; of the batches read singly, one in four is counted so, which is
-// soon enough to start again where the data changes, and costs a quarter as much.
+// soon enough to start again where the data changes, and costs a quarter as much. A set that
+// lists short numbers apart starts again where half were short, whatever its share: listed
+// apart, the long ones cost the groups nothing.
 //
 // `pairs`, for the sets that scan pairs: whether the plain mode scans in pairs. The pairs
 // scanner pays only where it reads nearly all it is given, for a number it leaves costs its
@@ -341,9 +343,9 @@ struct batch {
 // `split`, for the sets that list short numbers apart (splits_short): whether the groups read
 // a batch's short numbers from a list of their own, which holds no long number that a group
 // would only refuse. They do from a batch in which a quarter of the groups' numbers were left,
-// until one in which fewer than a quarter were long. (Where fewer are long, as in shortest
-// round-trip output, listing costs more than the groups' lanes it saves: in memory, on the
-// AVX-512 set, such texts were read 6% slower.)
+// or, counted as above, a quarter were long, until one in which fewer than a quarter were
+// long. (Where fewer are long, as in shortest round-trip output, listing costs more than the
+// groups' lanes it saves: in memory, on the AVX-512 set, such texts were read 6% slower.)
 //
 // `tails`: whether the plain mode's scanners also take an exponent of e, a sign and two digits
 // off a number's end and read the mantissa before it as a plain number, as they do from a
@@ -1011,7 +1013,13 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
                     int short_numbers = 0;
                     for (int i = 0; i < found; ++i)
                         short_numbers += b.ends[i] - b.at[i] <= 16;
-                    mode.groups = 8 * short_numbers >= group_eighths<Ops>(mode.exponents) * found;
+                    if constexpr (splits_short<Ops>) {
+                        mode.groups = 2 * short_numbers >= found;
+                        mode.split = 4 * (found - short_numbers) >= found;
+                    } else {
+                        mode.groups =
+                            8 * short_numbers >= group_eighths<Ops>(mode.exponents) * found;
+                    }
                 }
             }
         } else {

@@ -201,6 +201,58 @@ template <bool exponents>
         _mm256_castsi256_pd(low));
 }
 
+// Eight decimals of up to 16 bytes with at most one point each, in any place, an optional '-'
+// first (%.Nf of several N in turn), read as read_eight's fixed-point way reads them, but each
+// number's bytes from its point on are its own (from_first_set), and so is its power of ten,
+// 10 to the count of those bytes. Without a point v is the digits and the power 1: to_doubles
+// rounds once, the division not at all. Returns false, having read nothing, where one of them
+// is not so.
+[[gnu::always_inline]] inline bool read_eight_varying_points(const four_lanes* quarters,
+                                                             double* values) noexcept {
+    if ((quarters[0].fit & quarters[1].fit) != 0xF) return false;
+    std::uint64_t from_point[2];
+    std::uint64_t signs[2];
+    std::uint64_t wrong = 0;
+    for (int half = 0; half < 2; ++half) {
+        const four_lanes& lanes = quarters[half];
+        const std::uint64_t points =
+            lanes.own & mask_of(equal(lanes.x[0], '.'), equal(lanes.x[1], '.'));
+        from_point[half] = from_first_set<16>(points);
+        const std::uint64_t lead = lanes.own & ~((lanes.own << 1) & ~first_bits<16>);
+        signs[half] = lead & mask_of(equal(lanes.x[0], '-'), equal(lanes.x[1], '-'));
+        // Every byte a digit, a point or the sign, no point after another in its number, and
+        // a digit in every number.
+        wrong |= (lanes.own & ~(lanes.digits | points | signs[half])) |
+                 (points & (from_point[half] << 1) & ~first_bits<16>) |
+                 (last_bits<16> & ~lanes_with_any<16>(lanes.own & lanes.digits));
+    }
+    if (wrong != 0) return false;
+    for (int half = 0; half < 2; ++half) {
+        __m256i pair_values[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i x = quarters[half].x[h];
+            const __m256i v =
+                _mm256_and_si256(_mm256_sub_epi8(x, _mm256_set1_epi8('0')),
+                                 _mm256_and_si256(is_digit(x), quarters[half].own_bytes[h]));
+            pair_values[h] = lane_values(_mm256_blendv_epi8(
+                v, _mm256_srli_si256(v, 1), byte_mask(from_point[half] >> (32 * h))));
+        }
+        const auto power = [&](int n) {
+            return exact_powers_of_ten[std::popcount((from_point[half] >> (16 * n)) & 0xFFFF)];
+        };
+        const __m256d scaled =
+            _mm256_div_pd(to_doubles(_mm256_permute4x64_epi64(
+                              _mm256_unpacklo_epi64(pair_values[0], pair_values[1]), 0xD8)),
+                          _mm256_setr_pd(power(0), power(1), power(2), power(3)));
+        const __m256i sign =
+            _mm256_and_si256(qword_mask(lane_bits<16>(lanes_with_any<16>(signs[half]))),
+                             _mm256_set1_epi64x(INT64_MIN));
+        _mm256_storeu_pd(values + 4 * half,
+                         _mm256_castsi256_pd(_mm256_or_si256(_mm256_castpd_si256(scaled), sign)));
+    }
+    return true;
+}
+
 // Reads the eight numbers [at[i], ends[i]) that have read_four's shape into values[i], and
 // returns a bit i for each, and bit 8 + i for each of those that has an exponent; values[i] of
 // the others is left undefined. Reads 16 bytes before each end. With `exponents`, it reads
@@ -291,6 +343,7 @@ template <bool exponents, bool tails = false>
             }
             return 0xFF;
         }
+        if (read_eight_varying_points(quarters, values)) return 0xFF;
     }
     for (int quarter = 0; quarter < 2; ++quarter) {
         const four_numbers four = read_four<exponents>(quarters[quarter]);
