@@ -9,6 +9,8 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "file.hpp"
 #include "kernels/kernels.hpp"
@@ -126,16 +128,47 @@ int run(int argc, char** argv, std::string& data_name) {
         return fail(result_name, same_file_error);
     }
 
-    const mean::count_result count = mean::count_lines(data.get());
+    // The file opened again for the mean pass, which reads it beside the count, each from its
+    // own offset; it must be the file that was counted.
+    struct stat again {};
+    mean::unique_fd numbers = open_data(argv[1], again, error);
+    if (!numbers) return fail(data_name, error);
+    if (!same_file(again, data_info)) return fail(data_name, "was replaced during the run");
+
+    // The count on a thread of its own, while the mean pass reads the numbers as far as the
+    // count so far allows; where no thread can be started, the count first. The output is as
+    // if the count came first: the count, or its error, before anything of the mean pass.
+    mean::line_bound bound;
+    mean::count_result count;
+    bool count_out_of_memory = false;
+    const auto count_lines = [&] {
+        try {
+            count = mean::count_lines(data.get(), &bound);
+        } catch (const std::bad_alloc&) {
+            count_out_of_memory = true;
+        }
+    };
+    mean::average_result average;
+    bool mean_out_of_memory = false;  // reported where the mean pass comes, after the count
+    {
+        std::jthread counter;
+        try {
+            counter = std::jthread(count_lines);
+        } catch (const std::system_error&) {
+            count_lines();
+        }
+        try {
+            average = mean::average_values(numbers.get(), bound);
+        } catch (const std::bad_alloc&) {
+            mean_out_of_memory = true;
+        }
+    }
+    if (count_out_of_memory) return fail(data_name, std::strerror(ENOMEM));
     if (!count.error.empty()) return fail(data_name, count.error);
     std::printf("%d\n", count.lines);
     if (std::fflush(stdout) != 0) return fail("standard output", mean::error_text(errno));
     data.close();
-
-    struct stat again {};
-    data = open_data(argv[1], again, error);
-    if (!data) return fail(data_name, error);
-    if (!same_file(again, data_info)) return fail(data_name, "was replaced during the run");
+    numbers.close();
 
     // Opened without O_TRUNC so that the check below comes before any byte is lost; an
     // existing regular file is then emptied, as "w" would.
@@ -148,12 +181,11 @@ int run(int argc, char** argv, std::string& data_name) {
         return fail(result_name, mean::error_text(errno));
     }
 
-    const mean::average_result average = mean::average_values(data.get(), count.lines);
+    if (mean_out_of_memory) return fail(data_name, std::strerror(ENOMEM));
     if (!average.error.empty()) return fail_at(data_name, average.line, average.error);
     if (const int failed = mean::write_result(result.get(), average.mean)) {
         return fail(result_name, mean::error_text(failed));
     }
-    data.close();
     if (const int failed = result.close()) return fail(result_name, mean::error_text(failed));
     if (std::fclose(stdout) != 0) return fail("standard output", mean::error_text(errno));
     return 0;

@@ -78,6 +78,11 @@ std::int64_t line_of(int fd, std::int64_t offset) {
 }  // namespace
 
 average_result average_values(int fd, std::int32_t line_count, std::size_t read_size) {
+    const line_bound bound(line_count);
+    return average_values(fd, bound, read_size);
+}
+
+average_result average_values(int fd, const line_bound& bound, std::size_t read_size) {
     const kernel_set& kernels = chosen_kernels();
     // Reads land at `block`, page aligned; the unread tail of the last read, a number cut in
     // two, is moved to just before it. The kernels read up to 32 bytes before a number and 64
@@ -99,7 +104,13 @@ average_result average_values(int fd, std::int32_t line_count, std::size_t read_
         return average_result{0.0, line_of(fd, block_offset + (at - block)), std::move(what)};
     };
 
-    while (index < line_count) {
+    // The count as far as it is known: the pass reads on while it needs another number, and
+    // ends where the final count's numbers are read.
+    bool final = false;
+    std::int64_t line_count = 0;
+    for (;;) {
+        line_count = bound.at_least(index + std::int64_t{1}, final);
+        if (index >= line_count) break;
         if (!at_end) {
             const auto tail = static_cast<std::size_t>(end - p);
             if (tail > max_number_length) return fault(p, refusal(p, end));
@@ -121,13 +132,21 @@ average_result average_values(int fd, std::int32_t line_count, std::size_t read_
             while (whole != p && !is_space(whole[-1]))
                 --whole;
         }
-        const block_sum sum = kernels.sum_numbers(p, whole, line_count - index, total, mode);
+        // The numbers before `whole`, one byte each and white space between, are at most
+        // (whole - p + 1) / 2: with a count at least index + that, the sum reads them all, and
+        // the next read goes on after them. At the end of input, only the final count will do.
+        line_count = bound.at_least(at_end ? INT64_MAX : index + (whole - p + 1) / 2, final);
+        if (index >= line_count) break;
+        const block_sum sum = kernels.sum_numbers(
+            p, whole, static_cast<std::int32_t>(line_count - index), total, mode);
         total = sum.total;
         index += sum.count;
         if (sum.fault != nullptr) return fault(sum.fault, refusal(sum.fault, end));
         p = whole;
         if (index < line_count && at_end) {
-            return {0.0, 0, counted(line_count, "line") + " but only " + counted(index, "number")};
+            return {0.0, 0,
+                    counted(static_cast<std::int32_t>(line_count), "line") + " but only " +
+                        counted(index, "number")};
         }
     }
     return {total / static_cast<double>(line_count), 0, {}};

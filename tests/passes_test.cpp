@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "file.hpp"
@@ -53,9 +55,14 @@ class CountLines : public testing::TestWithParam<count_case> {};
 
 TEST_P(CountLines, CountsNewlineBytes) {
     const auto fd = memory_file(GetParam().content);
-    const mean::count_result result = mean::count_lines(fd.get());
+    // The count, which a bound given is told as final.
+    mean::line_bound bound;
+    const mean::count_result result = mean::count_lines(fd.get(), &bound);
     EXPECT_EQ(result.error, "");
     EXPECT_EQ(result.lines, GetParam().lines);
+    bool final = false;
+    EXPECT_EQ(bound.at_least(INT64_MAX, final), GetParam().lines);
+    EXPECT_TRUE(final);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -68,8 +75,14 @@ INSTANTIATE_TEST_SUITE_P(
                     count_case{repeat("12345678\n", 100000), 100000}));
 
 TEST(CountLinesErrors, ReportsAFailedRead) {
-    const mean::count_result result = mean::count_lines(-1);
+    // A bound given is told of the lines counted before, then ended at 0.
+    mean::line_bound bound;
+    bound.counted(5);
+    const mean::count_result result = mean::count_lines(-1, &bound);
     EXPECT_EQ(result.error, "Bad file descriptor");
+    bool final = false;
+    EXPECT_EQ(bound.at_least(INT64_MAX, final), 0);
+    EXPECT_TRUE(final);
 }
 
 struct mean_case {
@@ -83,20 +96,37 @@ class AverageValues : public testing::TestWithParam<mean_case> {};
 
 TEST_P(AverageValues, ReadsLineCountNumbersInFileOrder) {
     const mean_case& c = GetParam();
-    // The same result, or the same fault on the same line, whatever the size of the reads.
-    for (const std::size_t read_size :
-         {mean::block_size, std::size_t{1}, std::size_t{3}, std::size_t{64}}) {
-        if (read_size < 64 && c.content.size() > 10000) continue;
-        const auto data = memory_file(c.content);
-        const mean::average_result mean = mean::average_values(data.get(), c.lines, read_size);
-        if (!mean.error.empty()) {
-            EXPECT_EQ(mean.error, c.result) << read_size;
-            EXPECT_EQ(mean.line, c.error_line) << read_size;
-            continue;
+    // The same result, or the same fault on the same line, whatever the size of the reads;
+    // and with the count still being made (`beside`): half of it known at first, the final
+    // count a few milliseconds later. The pass must read on with the half, and wait for the
+    // rest where a read may hold more numbers than the half allows, never reading past it.
+    for (const bool beside : {false, true}) {
+        for (const std::size_t read_size :
+             {mean::block_size, std::size_t{1}, std::size_t{3}, std::size_t{64}}) {
+            if (read_size < 64 && c.content.size() > 10000) continue;
+            if (beside && (read_size == 1 || read_size == 64)) continue;
+            const auto data = memory_file(c.content);
+            mean::line_bound bound;
+            bound.counted(static_cast<std::uint64_t>(c.lines / 2));
+            std::jthread counter;
+            if (beside) {
+                counter = std::jthread([&] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                    bound.finish(c.lines);
+                });
+            } else {
+                bound.finish(c.lines);
+            }
+            const mean::average_result mean = mean::average_values(data.get(), bound, read_size);
+            if (!mean.error.empty()) {
+                EXPECT_EQ(mean.error, c.result) << read_size << ' ' << beside;
+                EXPECT_EQ(mean.line, c.error_line) << read_size << ' ' << beside;
+                continue;
+            }
+            const auto result = memory_file("");
+            ASSERT_EQ(mean::write_result(result.get(), mean.mean), 0);
+            EXPECT_EQ(file_text(result.get()), c.result) << read_size << ' ' << beside;
         }
-        const auto result = memory_file("");
-        ASSERT_EQ(mean::write_result(result.get(), mean.mean), 0);
-        EXPECT_EQ(file_text(result.get()), c.result) << read_size;
     }
 }
 
@@ -138,6 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         mean_case{"\"q\\\n", 1, "expected a number, found \"\\\"q\\\\\"", 1},
         mean_case{"1\n2\n\n", 3, "3 lines but only 2 numbers"},
         mean_case{"1\n \n", 2, "2 lines but only 1 number"},
+        mean_case{"1\n\n\n\n", 4, "4 lines but only 1 number"},
         mean_case{"\n", 1, "1 line but only 0 numbers"}));
 
 // Files of mixed number forms and white space, read in reads of every size from one byte to
