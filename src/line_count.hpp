@@ -17,8 +17,8 @@ struct count_result {
 };
 
 // The line count as count_lines finds it, for the mean pass that reads the same file beside
-// it: the lines counted so far, which the count will not be below, until the count is final.
-// One writer, the count; any number of readers, which may wait for it.
+// it: the lines counted so far, below which a count that succeeds does not end, until the
+// count is final. One writer, the count; any number of readers, which may wait for it.
 class line_bound {
   public:
     // A count still to be made.
