@@ -533,6 +533,8 @@ TEST_P(Kernels, SumNumbersReadsShortTextsAmongShortNumbersAsAScalarLoopDoes) {
                              "-1234567.",
                              "12345678.",
                              ".123456789012345",
+                             "-.12345678901234",
+                             "-12345678901234.",
                              "9007199254740993",
                              "9007199254740995",
                              "12345678901234567",
