@@ -128,12 +128,18 @@ int run(int argc, char** argv, std::string& data_name) {
         return fail(result_name, same_file_error);
     }
 
-    // The file opened again for the mean pass, which reads it beside the count, each from its
-    // own offset; it must be the file that was counted.
-    struct stat again {};
-    mean::unique_fd numbers = open_data(argv[1], again, error);
-    if (!numbers) return fail(data_name, error);
-    if (!same_file(again, data_info)) return fail(data_name, "was replaced during the run");
+    // A regular file is read by both passes side by side: opened again for the mean pass, which
+    // reads it beside the count, each from its own offset. Anything else (a terminal, a device)
+    // is read as one stream, which two readers at once would share, and where the second open
+    // fails or finds another file, the count comes first, and the file is opened again after
+    // it, so that the messages come as they would then.
+    mean::unique_fd numbers;
+    if (S_ISREG(data_info.st_mode)) {
+        struct stat again {};
+        std::string unused;
+        numbers = open_data(argv[1], again, unused);
+        if (numbers && !same_file(again, data_info)) numbers.close();
+    }
 
     // The count on a thread of its own, while the mean pass reads the numbers as far as the
     // count so far allows; where no thread can be started, the count first. The output is as
@@ -150,25 +156,38 @@ int run(int argc, char** argv, std::string& data_name) {
     };
     mean::average_result average;
     bool mean_out_of_memory = false;  // reported where the mean pass comes, after the count
-    {
+    const auto average_values = [&](const mean::line_bound& lines) {
+        try {
+            average = mean::average_values(numbers.get(), lines);
+        } catch (const std::bad_alloc&) {
+            mean_out_of_memory = true;
+        }
+    };
+    const bool side_by_side = static_cast<bool>(numbers);
+    if (side_by_side) {
         std::jthread counter;
         try {
             counter = std::jthread(count_lines);
         } catch (const std::system_error&) {
             count_lines();
-        }
-        try {
-            average = mean::average_values(numbers.get(), bound);
         } catch (const std::bad_alloc&) {
-            mean_out_of_memory = true;
+            count_lines();
         }
+        average_values(bound);
+    } else {
+        count_lines();
     }
     if (count_out_of_memory) return fail(data_name, std::strerror(ENOMEM));
     if (!count.error.empty()) return fail(data_name, count.error);
     std::printf("%d\n", count.lines);
     if (std::fflush(stdout) != 0) return fail("standard output", mean::error_text(errno));
     data.close();
-    numbers.close();
+    if (!side_by_side) {
+        struct stat again {};
+        numbers = open_data(argv[1], again, error);
+        if (!numbers) return fail(data_name, error);
+        if (!same_file(again, data_info)) return fail(data_name, "was replaced during the run");
+    }
 
     // Opened without O_TRUNC so that the check below comes before any byte is lost; an
     // existing regular file is then emptied, as "w" would.
@@ -181,6 +200,8 @@ int run(int argc, char** argv, std::string& data_name) {
         return fail(result_name, mean::error_text(errno));
     }
 
+    if (!side_by_side) average_values(mean::line_bound(count.lines));
+    numbers.close();
     if (mean_out_of_memory) return fail(data_name, std::strerror(ENOMEM));
     if (!average.error.empty()) return fail_at(data_name, average.line, average.error);
     if (const int failed = mean::write_result(result.get(), average.mean)) {
