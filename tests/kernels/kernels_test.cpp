@@ -827,6 +827,11 @@ TEST_P(Kernels, SumNumbersReadsHardQuotientsOfManyDigitsAsAScalarLoopDoes) {
         // w next to a power of two, which its nearest double may round up to.
         for (int j = 54; j <= 64; j += 2)
             around(static_cast<u128>(1) << j, k);
+        // w up to 2^53, which one division converts: the residual, whose shift may be 64 or
+        // more, must not move it.
+        quotients.emplace_back(std::uint64_t{1} << 53, k);
+        for (int i = 0; i < 20; ++i)
+            quotients.emplace_back((random() >> (11 + random() % 53)) + 1, k);
     }
     for (int k = 1; k <= 4; ++k) {
         u128 five = 1;

@@ -114,6 +114,19 @@ concept converts_eight = requires(const int* list, const decimal* numbers, scann
     { Ops::convert_eight(list, numbers, shapes, values) } -> std::same_as<void>;
 };
 
+// Whether the set's convert_eight pays only where many numbers are long, with digits beyond
+// 2^53, which scale_down converts with more than one division (Ops::converts_where_long): it is
+// then used only in batches that list short numbers apart (reading_mode::split, where a
+// quarter are long); elsewhere the plain numbers are converted one at a time.
+template <class Ops>
+constexpr bool converts_where_long() noexcept {
+    if constexpr (requires { Ops::converts_where_long; }) {
+        return Ops::converts_where_long;
+    } else {
+        return false;
+    }
+}
+
 // A set that reads numbers in the form %e writes with a mantissa of many digits by a scanner
 // of that form alone (Ops::scientific): its digit_mask(p), bit i for a digit at p[i], i < 32,
 // and its mantissa_value(end, point_lane, count, value), which scan_plain uses, are all it
@@ -848,7 +861,8 @@ template <class Ops, class Index>
     mode.suited += read;
     if constexpr (scans_pairs<Ops>) mode.single_read += read;
     if constexpr (converts_eight<Ops>) {
-        if (read >= 8) convert_in_eights<Ops>(b, index, left);
+        if ((read >= 8) & (!converts_where_long<Ops>() | mode.split))
+            convert_in_eights<Ops>(b, index, left);
     }
 }
 
