@@ -107,11 +107,12 @@ concept reads_eight_plain = requires(const char* const* at, double* values, int&
 // A set that converts the records of plain numbers eight at a time:
 // Ops::convert_eight(list, numbers, shapes, values) converts the plain numbers list[0] to
 // list[7] of numbers into values, each as scale_down would, and marks those it converted
-// scanned::converted in shapes; it leaves the others as they are.
+// scanned::converted in shapes; it leaves the others as they are, and returns the mask of those
+// it converted, bit j for list[j].
 template <class Ops>
 concept converts_eight = requires(const int* list, const decimal* numbers, scanned* shapes,
                                   double* values) {
-    { Ops::convert_eight(list, numbers, shapes, values) } -> std::same_as<void>;
+    { Ops::convert_eight(list, numbers, shapes, values) } -> std::same_as<unsigned>;
 };
 
 // Whether the set's convert_eight pays only where many numbers are long, with digits beyond
@@ -758,11 +759,12 @@ template <class Ops>
 }
 
 // The plain numbers among index(0) to index(left - 1), which scan_plain read, converted eight
-// at a time where the set can; they are listed first, without a branch on each. Out of line,
-// as read_in_groups is, so that the loops of the pass that other data spends its time in are
-// compiled as if it were not there.
+// at a time where the set can; they are listed first, without a branch on each, and the last
+// eight filled up with the last of them again. Returns whether it converted all `left`, so
+// that convert_numbers has nothing to do. Out of line, as read_in_groups is, so that the loops
+// of the pass that other data spends its time in are compiled as if it were not there.
 template <class Ops, class Index>
-[[gnu::noinline]] void convert_in_eights(batch& b, Index index, int left) noexcept {
+[[gnu::noinline]] bool convert_in_eights(batch& b, Index index, int left) noexcept {
     int plain[batch::room];
     int listed = 0;
     for (int j = 0; j < left; ++j) {
@@ -770,14 +772,20 @@ template <class Ops, class Index>
         plain[listed] = i;
         listed += b.shapes[i] == scanned::plain;
     }
-    for (int p = 0; p + 8 <= listed; p += 8)
-        Ops::convert_eight(plain + p, b.numbers, b.shapes, b.values);
+    if (listed == 0) return false;
+    for (int k = listed; k % 8 != 0; ++k)
+        plain[k] = plain[listed - 1];
+    unsigned converted = 0xFF;
+    for (int p = 0; p < listed; p += 8)
+        converted &= Ops::convert_eight(plain + p, b.numbers, b.shapes, b.values);
+    return (listed == left) & (converted == 0xFF);
 }
 
 // Scans the `left` numbers index(0) to index(left - 1) with the scanners of the mode, in pairs
-// where the set can, else one at a time, counting the mode's votes.
+// where the set can, else one at a time, counting the mode's votes. Returns true where it
+// converted them all too (convert_in_eights).
 template <class Ops, class Index>
-[[gnu::always_inline]] inline void scan_numbers(batch& b, Index index, int left,
+[[gnu::always_inline]] inline bool scan_numbers(batch& b, Index index, int left,
                                                 reading_mode& mode) noexcept {
     if (mode.exponents) {
         for (int j = 0; j < left; ++j) {
@@ -787,7 +795,7 @@ template <class Ops, class Index>
             mode.other += plain;
             mode.suited += (b.shapes[i] != scanned::none) & !plain;
         }
-        return;
+        return false;
     }
     int j = 0;
     if constexpr (scans_pairs<Ops>) {
@@ -850,7 +858,7 @@ template <class Ops, class Index>
             mode.suited += read - with_exponents;
             mode.other += with_exponents;
             if constexpr (scans_pairs<Ops>) mode.single_read += read;
-            return;
+            return false;
         }
     }
     for (; j < left; ++j) {
@@ -862,8 +870,9 @@ template <class Ops, class Index>
     if constexpr (scans_pairs<Ops>) mode.single_read += read;
     if constexpr (converts_eight<Ops>) {
         if ((read >= 8) & (!converts_where_long<Ops>() | mode.split))
-            convert_in_eights<Ops>(b, index, left);
+            return convert_in_eights<Ops>(b, index, left);
     }
+    return false;
 }
 
 // Converts the numbers that scan_numbers scanned, and reads those it left by the slow ways.
@@ -900,7 +909,7 @@ template <class Ops, class Index>
 template <class Ops, class Index>
 [[gnu::always_inline]] inline int read_singly(batch& b, Index index, int left, reading_mode& mode,
                                               const char* whole) noexcept {
-    scan_numbers<Ops>(b, index, left, mode);
+    if (scan_numbers<Ops>(b, index, left, mode)) return -1;
     return convert_numbers<Ops>(b, index, left, mode, whole);
 }
 

@@ -88,10 +88,11 @@ alignas(16) inline constexpr auto power_pairs = [] {
 
 // The plain numbers list[0] to list[7] of `numbers`, as scan_plain records them (at most 20
 // digits after the point), converted by divide_exactly into values and marked
-// scanned::converted where it decides them; the others are left as they are. Each record is
-// one load of 16 bytes, its digits in the low half and its exponent and sign in the high.
-[[gnu::always_inline]] inline void convert_eight(const int* list, const decimal* numbers,
-                                                 scanned* shapes, double* values) noexcept {
+// scanned::converted where it decides them; the others are left as they are. Returns the mask
+// of those it decided. Each record is one load of 16 bytes, its digits in the low half and its
+// exponent and sign in the high.
+[[gnu::always_inline]] inline unsigned convert_eight(const int* list, const decimal* numbers,
+                                                     scanned* shapes, double* values) noexcept {
     static_assert(sizeof(decimal) == 16 && offsetof(decimal, exponent) == 8 &&
                   offsetof(decimal, negative) == 12);
     alignas(32) double signed_q[8];
@@ -122,4 +123,5 @@ alignas(16) inline constexpr auto power_pairs = [] {
         values[list[j]] = signed_q[j];
         if (((decided >> j) & 1) != 0) shapes[list[j]] = scanned::converted;
     }
+    return decided;
 }

@@ -165,9 +165,9 @@ struct ops : counted_positions {
     // elsewhere most are short, and one division, one at a time, costs less (converted so,
     // shortest round-trip output, a seventh of it long, took 1.11 to 1.14 times as long).
     static constexpr bool converts_where_long = true;
-    [[gnu::always_inline]] static void convert_eight(const int* list, const decimal* numbers,
-                                                     scanned* shapes, double* values) noexcept {
-        avx2::convert_eight(list, numbers, shapes, values);
+    [[gnu::always_inline]] static unsigned convert_eight(const int* list, const decimal* numbers,
+                                                         scanned* shapes, double* values) noexcept {
+        return avx2::convert_eight(list, numbers, shapes, values);
     }
     template <bool exponents>
     [[gnu::always_inline]] static unsigned read_eight(const char* const* at,

@@ -61,9 +61,10 @@
 
 // The plain numbers list[0] to list[7] of `numbers`, as scan_plain records them (at most 20
 // digits after the point), converted by divide_exactly into values and marked
-// scanned::converted where it decides them; the others are left as they are.
-[[gnu::always_inline]] inline void convert_eight(const int* list, const decimal* numbers,
-                                                 scanned* shapes, double* values) noexcept {
+// scanned::converted where it decides them; the others are left as they are. Returns the mask
+// of those it decided.
+[[gnu::always_inline]] inline unsigned convert_eight(const int* list, const decimal* numbers,
+                                                     scanned* shapes, double* values) noexcept {
     alignas(64) std::uint64_t w[8];
     alignas(64) std::int64_t k[8];
     unsigned negative = 0;
@@ -83,4 +84,5 @@
         values[list[j]] = signed_q[j];
         if (((exact >> j) & 1) != 0) shapes[list[j]] = scanned::converted;
     }
+    return exact;
 }

@@ -153,9 +153,9 @@ struct ops : counted_positions {
                                                             double* values) noexcept {
         return avx512::read_eight<false, true>(at, ends, values);
     }
-    [[gnu::always_inline]] static void convert_eight(const int* list, const decimal* numbers,
-                                                     scanned* shapes, double* values) noexcept {
-        avx512::convert_eight(list, numbers, shapes, values);
+    [[gnu::always_inline]] static unsigned convert_eight(const int* list, const decimal* numbers,
+                                                         scanned* shapes, double* values) noexcept {
+        return avx512::convert_eight(list, numbers, shapes, values);
     }
     // A batch's short numbers listed apart for the groups, eight at a time: each list
     // compressed out of a vector of eight by the mask of the short ones (or of the long ones),
