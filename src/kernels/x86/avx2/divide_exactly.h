@@ -16,15 +16,14 @@
 
 // The doubles nearest to w / 10^k in the lanes of `exact` (all ones there), from one division
 // and a check in integers, as the AVX-512 set's divide_exactly says; the other lanes are left
-// to scale_exact. `powers` holds 10^k as doubles, `integer_powers` as integers where k <= 18
+// to scale_exact. `powers` holds 10^k as doubles, `power` as integers where k <= 18
 // and 0 beyond. That set's tests of k <= 18 and E <= 0 are not made, for the check fails
 // without them: where 10^k is given as 0, each of up, down and stays needs 2R both above and
 // below 0; where E > 0, Q >= 2^53 and w < 2^64 leave k <= 3, the shift by -E gives 0, and 2R
 // is -2 m 10^k modulo 2^64, where 2^53 <= 2 m 10^k < 2^54 × 10^3 < 2^64 - 3 × 10^k: farther
 // from 0 than 3 × 10^k either way.
 [[gnu::always_inline]] inline __m256d divide_exactly(__m256i w, __m256i k, __m256d powers,
-                                                     __m256i integer_powers,
-                                                     __m256i& exact) noexcept {
+                                                     __m256i power, __m256i& exact) noexcept {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i one = _mm256_set1_epi64x(1);
     const __m256i lowest = _mm256_set1_epi64x(std::int64_t{1} << 52);
@@ -34,7 +33,6 @@
         _mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi64x(0xFFFFFFFFFFFFF)), lowest);
     // -E; where it is negative, the shift gives 0 (AVX2's shifts of 64 or more do).
     const __m256i shift = _mm256_sub_epi64(_mm256_set1_epi64x(1075), _mm256_srli_epi64(bits, 52));
-    const __m256i power = integer_powers;
     const __m256i twice =
         _mm256_slli_epi64(_mm256_sub_epi64(_mm256_sllv_epi64(w, shift), low_product(m, power)), 1);
     const __m256i minus_power = _mm256_sub_epi64(zero, power);
