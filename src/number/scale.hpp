@@ -202,6 +202,14 @@ inline double scale_down(std::uint64_t w, int k) noexcept {
     return scale_exact(w, -k);
 }
 
+// The floating-point unit as it stands, which the conversions above need no more of: the
+// rounding that a pass converts under where its set sets none (x87_rounding.hpp sets one).
+struct default_rounding {};
+
+inline double scale_down(std::uint64_t w, int k, const default_rounding&) noexcept {
+    return scale_down(w, k);
+}
+
 // -v when `negative`, else v, for v >= +0, without a branch on the sign.
 inline double with_sign(double v, bool negative) noexcept {
     return std::bit_cast<double>(std::bit_cast<std::uint64_t>(v) |

@@ -1,5 +1,5 @@
 // scale_exact(w, e), and scale and scale_down, which take it for large w, against strtod of the
-// text "<w>e<e>", bit for bit, on the inputs where a
+// text "<w>e<e>", bit for bit, and on x86-64 scale_down by the x87 too, on the inputs where a
 // short cut in the rounding would show: multiples of 5^k, exact ties, the integers nearest to
 // the midpoints between doubles, exactly representable values, each with its neighbours, and
 // every w at the two ends of the range that reaches scale_exact.
@@ -15,6 +15,9 @@
 #include <string>
 
 #include "number/scale.hpp"
+#if defined(__x86_64__)
+#include "number/x87_rounding.hpp"
+#endif
 
 namespace {
 
@@ -81,7 +84,13 @@ class Checker {
         };
         compare("scale_exact", mean::scale_exact(w, e));
         compare("scale", mean::scale(w, e));
-        if (e <= 0 && e >= -22) compare("scale_down", mean::scale_down(w, -e));
+        if (e <= 0 && e >= -22) {
+            compare("scale_down", mean::scale_down(w, -e));
+#if defined(__x86_64__)
+            const mean::x87_double_rounding rounding;
+            compare("scale_down in the x87", mean::scale_down(w, -e, rounding));
+#endif
+        }
     }
 
     // w + d for each d in [-reach, reach] with 0 < w + d < 2^64.
@@ -308,5 +317,33 @@ TEST(ScaleExact, EveryWordFromTwoToThe53) {
             checker.check((std::uint64_t{1} << 53) + i, e);
     checker.finish((2 * kWidest + 1) << 16);
 }
+
+#if defined(__x86_64__)
+// The guard sets the precision and the rounding that the x87 division needs, whatever it finds,
+// and puts back what it found, which callers keep across calls.
+TEST(X87DoubleRounding, SetsDoubleToNearestAndPutsBackTheControlWord) {
+    const auto control = [] {
+        std::uint16_t word;
+        asm volatile("fnstcw %0" : "=m"(word));
+        return word;
+    };
+    const auto set = [](std::uint16_t word) { asm volatile("fldcw %0" : : "m"(word)); };
+    const std::uint16_t before = control();
+    // As found at start, and with 64-bit precision rounding toward zero.
+    for (const auto found : {before, static_cast<std::uint16_t>(before | 0x0F00)}) {
+        set(found);
+        {
+            const mean::x87_double_rounding rounding;
+            EXPECT_EQ(control(), (found & ~0x0F00) | 0x0200) << std::hex << found;
+            // (2^63 - 1) / 10 is 76.7 above a double and 51.3 below the next: rounded toward
+            // zero, it would be the lower.
+            EXPECT_EQ(bits(mean::scale_down(0x7FFFFFFFFFFFFFFF, 1, rounding)),
+                      bits(reference(0x7FFFFFFFFFFFFFFF, -1)));
+        }
+        EXPECT_EQ(control(), found);
+    }
+    set(before);
+}
+#endif
 
 }  // namespace

@@ -128,6 +128,22 @@ constexpr bool converts_where_long() noexcept {
     }
 }
 
+// The rounding the pass converts under: Ops::rounding where the set gives it, a type whose
+// object sum_numbers holds while it reads and scale_down takes, else default_rounding.
+template <class Ops>
+struct pass_rounding {
+    using type = default_rounding;
+};
+template <class Ops>
+requires requires {
+    typename Ops::rounding;
+}
+struct pass_rounding<Ops> {
+    using type = typename Ops::rounding;
+};
+template <class Ops>
+using rounding_of = typename pass_rounding<Ops>::type;
+
 // A set that reads numbers in the form %e writes with a mantissa of many digits by a scanner
 // of that form alone (Ops::scientific): its digit_mask(p), bit i for a digit at p[i], i < 32,
 // and its mantissa_value(end, point_lane, count, value), which scan_plain uses, are all it
@@ -879,15 +895,17 @@ template <class Ops, class Index>
 // Returns the first refused, or -1.
 template <class Ops, class Index>
 [[gnu::always_inline]] inline int convert_numbers(batch& b, Index index, int left,
-                                                  reading_mode& mode, const char* whole) noexcept {
+                                                  reading_mode& mode, const char* whole,
+                                                  const rounding_of<Ops>& rounding) noexcept {
     for (int j = 0; j < left; ++j) {
         const int i = index(j);
         if (b.shapes[i] == scanned::converted) continue;
         if (b.shapes[i] == scanned::plain) [[likely]] {
             // No exponent and at most 20 digits after the point: a division, or the exact
             // scaling.
-            b.values[i] = with_sign(scale_down(b.numbers[i].digits, -b.numbers[i].exponent),
-                                    b.numbers[i].negative);
+            b.values[i] =
+                with_sign(scale_down(b.numbers[i].digits, -b.numbers[i].exponent, rounding),
+                          b.numbers[i].negative);
         } else if (b.shapes[i] != scanned::none) {
             b.values[i] = convert_plain(b.numbers[i], b.at[i], b.ends[i]);
         } else if (read_word(b.at[i], b.ends[i], b.values[i])) {
@@ -908,9 +926,10 @@ template <class Ops, class Index>
 // The numbers of the batch not read in groups: scanned, then converted.
 template <class Ops, class Index>
 [[gnu::always_inline]] inline int read_singly(batch& b, Index index, int left, reading_mode& mode,
-                                              const char* whole) noexcept {
+                                              const char* whole,
+                                              const rounding_of<Ops>& rounding) noexcept {
     if (scan_numbers<Ops>(b, index, left, mode)) return -1;
-    return convert_numbers<Ops>(b, index, left, mode, whole);
+    return convert_numbers<Ops>(b, index, left, mode, whole, rounding);
 }
 
 // The mantissa [q, m) of a number in the form %e writes, an optional '-', a digit, the point
@@ -988,17 +1007,18 @@ template <class Ops>
 // writes by read_scientific first, then the rest singly.
 template <class Ops>
 [[gnu::always_inline]] inline int read_ungrouped(batch& b, int found, reading_mode& mode,
-                                                 const char* whole) noexcept {
+                                                 const char* whole,
+                                                 const rounding_of<Ops>& rounding) noexcept {
     if constexpr (reads_scientific<Ops>) {
         if (mode.exponents && (mode.scientific || ++mode.unscientific == 8)) {
             mode.unscientific = 0;
             const int left = read_scientific<Ops>(b, found, mode);
             return read_singly<Ops>(
-                b, [&b](int j) { return b.rest[j]; }, left, mode, whole);
+                b, [&b](int j) { return b.rest[j]; }, left, mode, whole, rounding);
         }
     }
     return read_singly<Ops>(
-        b, [](int j) { return j; }, found, mode, whole);
+        b, [](int j) { return j; }, found, mode, whole, rounding);
 }
 
 // Reads, in order, the numbers that start in [first, whole), as kernel_set::sum_numbers says.
@@ -1006,6 +1026,7 @@ template <kernel_operations Ops>
 block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted, double total,
                       pass_mode& kept) noexcept {
     static_assert(batch_size<Ops>() <= longest_batch);
+    const rounding_of<Ops> rounding;
     batch b;
     number_finder finder{first, whole};
     reading_mode mode;
@@ -1028,9 +1049,9 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
                 if ((finder.chunk < whole) & (found == listed)) found = found / 8 * 8;
                 const int left = read_in_groups<Ops>(b, found, mode, pending);
                 refused = read_singly<Ops>(
-                    b, [&b](int j) { return b.rest[j]; }, left, mode, whole);
+                    b, [&b](int j) { return b.rest[j]; }, left, mode, whole, rounding);
             } else {
-                refused = read_ungrouped<Ops>(b, found, mode, whole);
+                refused = read_ungrouped<Ops>(b, found, mode, whole, rounding);
                 if (++mode.unchecked == 4) {
                     mode.unchecked = 0;
                     int short_numbers = 0;
@@ -1046,7 +1067,7 @@ block_sum sum_numbers(const char* first, const char* whole, std::int32_t wanted,
                 }
             }
         } else {
-            refused = read_ungrouped<Ops>(b, found, mode, whole);
+            refused = read_ungrouped<Ops>(b, found, mode, whole, rounding);
         }
         mode.end_batch(found);
         pending.add_rest();
