@@ -1,8 +1,13 @@
 // Division by a power of ten in the x87 unit, for the digits beyond 2^53 that a double cannot
 // hold: the x87 holds a 64-bit integer exactly, and with its precision control set to 53 bits
 // it rounds a quotient once, to the double it should be. Only on x86-64, where every CPU has
-// the unit.
+// the unit. (Valgrind computes x87 arithmetic in doubles and ignores the precision control:
+// under it, such digits are rounded twice and may come out one bit off.)
 #pragma once
+
+#if !defined(__x86_64__)
+#error "the x87 division is for x86-64 only"
+#endif
 
 #include <cstdint>
 
@@ -12,8 +17,12 @@ namespace mean {
 
 // While one lives, the x87 unit of this thread rounds the results of its arithmetic to 53 bits,
 // to nearest, ties to even (precision control 10, rounding control 00); it puts back the
-// control word it found, which the ABI has callers keep. The SSE registers, which every other
-// floating-point operation of the tool uses, have their own control and are not touched.
+// control word it found, as the ABI has every function do for its callers. The SSE registers,
+// which every other floating-point operation of the tool uses, have their own control and are
+// not touched. Nothing that runs while the pass holds one may compute in the x87 expecting its
+// 64 bits: the tool has no long double, and the C library's strtod, which the pass calls for
+// hexadecimal and out-of-range numbers, must round in integers, as glibc's does (the baseline
+// set takes the x87 division only with glibc).
 class x87_double_rounding {
   public:
     x87_double_rounding() noexcept {

@@ -329,8 +329,10 @@ TEST(X87DoubleRounding, SetsDoubleToNearestAndPutsBackTheControlWord) {
     };
     const auto set = [](std::uint16_t word) { asm volatile("fldcw %0" : : "m"(word)); };
     const std::uint16_t before = control();
-    // As found at start, and with 64-bit precision rounding toward zero.
-    for (const auto found : {before, static_cast<std::uint16_t>(before | 0x0F00)}) {
+    // As found at start, with 64-bit precision rounding toward zero, and with 24-bit precision
+    // rounding down.
+    for (const auto found : {before, static_cast<std::uint16_t>(before | 0x0F00),
+                             static_cast<std::uint16_t>((before & ~0x0F00) | 0x0400)}) {
         set(found);
         {
             const mean::x87_double_rounding rounding;

@@ -172,7 +172,11 @@ struct ops {
     // Plain numbers of more digits than a double holds, such as %.17g writes, converted by
     // one x87 division each rather than the exact scaling (x87_rounding.hpp): the mixed file
     // in 0.93 of the time. The wider sets convert them in vectors and gained nothing from it.
+    // Only with glibc, whose strtod, called while the pass holds the rounding, rounds in
+    // integers; another C library's may compute in the x87 at its full 64 bits.
+#if defined(__GLIBC__)
     using rounding = x87_double_rounding;
+#endif
     // Without SSSE3 the group reader reads plain numbers other than integers no faster than
     // scan_plain does: in the plain mode, groups only while it reads nearly all.
     static constexpr int plain_group_eighths = 7;
