@@ -635,7 +635,10 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
     // with an exponent after them. Each text, at each of four places among long zeros, after
     // short zeros, and in the batch after one with a number in %e form among them, where plain
     // numbers are scanned in pairs; the zeros with 20 digits and with 19, which a set may read
-    // eight at a time by a shorter way: the total is the text's value, exactly.
+    // eight at a time by a shorter way; and among short numbers of which a third are long, as
+    // in the mixed benchmark file, where a set may list the short ones apart and read the long
+    // ones eight at a time, the last eight of a batch filled up: the total is the text's
+    // value, exactly.
     const int batch = GetParam()->batch;
     std::vector<std::string> texts = {
         "18446744073709551615", "18446744073709551616", "-18446744073709551615",
@@ -644,7 +647,7 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
         "100000000000000000000", "0.0000000000000000001", "9007199254740993.0000",
         "-000000000000000000001.5", "1234567890123456789012345678901",
         "12345678901234567890123456789012", "1.2.3456789012345678", "-12345678901234567-8",
-        "123456789012345678e1", "+12345678901234567",
+        "123456789012345678e1", "+12345678901234567", "123.4567890123.45678", ".", "-", "-.",
         // 20 digits beyond 2^64, cut to 19 in reading: 2^64 +
         // 2^11 is a tie between doubles, and one more goes up,
         // which only the cut digit tells.
@@ -687,8 +690,14 @@ TEST_P(Kernels, SumNumbersReadsLongPlainNumbersAmongOthersAsAScalarLoopDoes) {
                                               "\n";
                 }
             }
+            std::string among_short;
+            for (int i = 0; i < 3 * batch; ++i) {
+                among_short += i % 3 != 0             ? "0.25\n"
+                               : (i / 3) % 9 == place ? text + "\n"
+                                                      : "0.0000000000000000000\n";
+            }
             for (const std::string& stream :
-                 {after_short, among_exponents[0], among_exponents[1]}) {
+                 {after_short, among_exponents[0], among_exponents[1], among_short}) {
                 const padded copy(stream);
                 expect_sum_as_scalar_loop(*GetParam(), copy.first(), copy.last(), INT32_MAX, place);
             }

@@ -93,14 +93,14 @@ concept reads_eight_tails = requires(const char* const* at, std::int32_t* expone
     { Ops::eight_tails(at, at, exponents) } -> std::same_as<unsigned>;
 };
 
-// A set whose pairs scanner has a shorter way for eight numbers of the commonest shape:
+// A set with a shorter way for eight numbers of the commonest plain shape:
 // Ops::read_eight_plain<tails>(at, ends, values, with_exponents) reads the eight numbers
-// [at[i], ends[i]) into values[i], as the pairs scanner and the conversion after it would, and
-// returns true, where it can read them all so, counting those with exponents; otherwise it
-// returns false and reads nothing.
+// [at[i], ends[i]) into values[i], as scan_plain and the conversion after it would, and returns
+// true, where it can read them all so, counting those with exponents; otherwise it returns
+// false and reads nothing. With `tails`, which a set that scans pairs gives, it reads the
+// mantissas before exponents as the pairs scanner does.
 template <class Ops>
 concept reads_eight_plain = requires(const char* const* at, double* values, int& with_exponents) {
-    { Ops::template read_eight_plain<true>(at, at, values, with_exponents) } -> std::same_as<bool>;
     { Ops::template read_eight_plain<false>(at, at, values, with_exponents) } -> std::same_as<bool>;
 };
 
@@ -783,18 +783,71 @@ template <class Ops, class Index>
 [[gnu::noinline]] bool convert_in_eights(batch& b, Index index, int left) noexcept {
     int plain[batch::room];
     int listed = 0;
+    int done = 0;  // converted already, by a reader of eight
     for (int j = 0; j < left; ++j) {
         const int i = index(j);
         plain[listed] = i;
         listed += b.shapes[i] == scanned::plain;
+        done += b.shapes[i] == scanned::converted;
     }
-    if (listed == 0) return false;
+    if (listed == 0) return done == left;
     for (int k = listed; k % 8 != 0; ++k)
         plain[k] = plain[listed - 1];
     unsigned converted = 0xFF;
     for (int p = 0; p < listed; p += 8)
         converted &= Ops::convert_eight(plain + p, b.numbers, b.shapes, b.values);
-    return (listed == left) & (converted == 0xFF);
+    return (listed + done == left) & (converted == 0xFF);
+}
+
+// For a set with the shorter way for eight plain numbers but no pairs scanner: the numbers
+// index(0) to index(left - 1), eight at a time, by that way where it reads all eight, else each
+// by scan_plain, adding those to `read`; until it has refused two groups, for data of other
+// shapes, whose groups it would only refuse. The last eight are filled up with the last number
+// again. Returns how many it took, from the first, the rest for scan_plain, and adds those it
+// read to `converted`. Used where a batch's short numbers are listed apart, or it has none: the
+// others are mostly long plain numbers, which scan_plain and the conversion of its records
+// cost far more.
+template <class Ops, class Index>
+[[gnu::noinline]] int read_plain_in_eights(batch& b, Index index, int left, int& converted,
+                                           int& read) noexcept {
+    // The eight from the j-th, number n being index(pick(j + n)); true where all were read.
+    const auto read_eight = [&](int j, auto pick) __attribute__((always_inline)) {
+        int several[8];
+        const char* at[8];
+        const char* ends[8];
+        double values[8];
+        for (int n = 0; n < 8; ++n) {
+            several[n] = index(pick(j + n));
+            at[n] = b.at[several[n]];
+            ends[n] = b.ends[several[n]];
+        }
+        int with_exponents;
+        if (!Ops::template read_eight_plain<false>(at, ends, values, with_exponents)) return false;
+        for (int n = 0; n < 8; ++n) {
+            b.values[several[n]] = values[n];
+            b.shapes[several[n]] = scanned::converted;
+        }
+        return true;
+    };
+    int j = 0;
+    int refused = 0;
+    for (; j + 8 <= left; j += 8) {
+        if (read_eight(j, [](int k) { return k; })) {
+            converted += 8;
+            continue;
+        }
+        for (int n = j; n < j + 8; ++n) {
+            const int i = index(n);
+            b.shapes[i] = Ops::scan_plain(b.at[i], b.ends[i], b.numbers[i]);
+            read += b.shapes[i] == scanned::plain;
+        }
+        if (++refused == 2) return j + 8;
+    }
+    if (j < left && read_eight(j, [left](int k) { return k < left ? k : left - 1; })) {
+        converted += left - j;
+        j = left;
+    }
+    return j;
 }
 
 // Scans the `left` numbers index(0) to index(left - 1) with the scanners of the mode, in pairs
@@ -875,6 +928,18 @@ template <class Ops, class Index>
             mode.other += with_exponents;
             if constexpr (scans_pairs<Ops>) mode.single_read += read;
             return false;
+        }
+    }
+    if constexpr (reads_eight_plain<Ops> && !scans_pairs<Ops>) {
+        if (mode.split) {
+            int converted = 0;
+            j = read_plain_in_eights<Ops>(b, index, left, converted, read);
+            // All of them read so: nothing to scan, list or convert.
+            if (converted == left) {
+                mode.suited += converted;
+                return true;
+            }
+            read += converted;
         }
     }
     for (; j < left; ++j) {
