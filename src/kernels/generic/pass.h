@@ -799,17 +799,19 @@ template <class Ops, class Index>
     return (listed + done == left) & (converted == 0xFF);
 }
 
-// For a set with the shorter way for eight plain numbers but no pairs scanner: the numbers
-// index(0) to index(left - 1), eight at a time, by that way where it reads all eight, else each
-// by scan_plain, adding those to `read`; until it has refused two groups, for data of other
-// shapes, whose groups it would only refuse. The last eight are filled up with the last number
-// again. Returns how many it took, from the first, the rest for scan_plain, and adds those it
-// read to `converted`. Used where a batch's short numbers are listed apart, or it has none: the
-// others are mostly long plain numbers, which scan_plain and the conversion of its records
-// cost far more.
+// For a set with the shorter way for eight plain numbers but no pairs scanner, in the plain
+// mode without exponents, where a batch's short numbers are listed apart or it has none: the
+// rest, mostly long plain numbers, which scan_plain and the conversion of its records cost far
+// more. The numbers index(0) to index(left - 1) are read eight at a time by that way where it
+// reads all eight, the last eight filled up with the last number again, and scanned one at a
+// time where it does not, the rest of them too after two such groups (data of other shapes,
+// whose groups it would only refuse); those scanned are converted as scan_numbers converts
+// them. Counts the mode's votes, and returns true where it converted them all. Out of line, so
+// that the loops of the pass that other data spends its time in are compiled as if it were
+// not there.
 template <class Ops, class Index>
-[[gnu::noinline]] int read_plain_in_eights(batch& b, Index index, int left, int& converted,
-                                           int& read) noexcept {
+[[gnu::noinline]] bool read_plain_in_eights(batch& b, Index index, int left,
+                                            reading_mode& mode) noexcept {
     // The eight from the j-th, number n being index(pick(j + n)); true where all were read.
     const auto read_eight = [&](int j, auto pick) __attribute__((always_inline)) {
         int several[8];
@@ -829,11 +831,13 @@ template <class Ops, class Index>
         }
         return true;
     };
-    int j = 0;
+    int read = 0;
+    int scanned_from = left;  // the first of those scanned one at a time after the groups
     int refused = 0;
+    int j = 0;
     for (; j + 8 <= left; j += 8) {
         if (read_eight(j, [](int k) { return k; })) {
-            converted += 8;
+            read += 8;
             continue;
         }
         for (int n = j; n < j + 8; ++n) {
@@ -841,13 +845,29 @@ template <class Ops, class Index>
             b.shapes[i] = Ops::scan_plain(b.at[i], b.ends[i], b.numbers[i]);
             read += b.shapes[i] == scanned::plain;
         }
-        if (++refused == 2) return j + 8;
+        if (++refused == 2) {
+            scanned_from = j + 8;
+            break;
+        }
     }
-    if (j < left && read_eight(j, [left](int k) { return k < left ? k : left - 1; })) {
-        converted += left - j;
-        j = left;
+    if (refused < 2 && j < left) {
+        if (read_eight(j, [left](int k) { return k < left ? k : left - 1; })) {
+            read += left - j;
+        } else {
+            scanned_from = j;
+        }
     }
-    return j;
+    for (int n = scanned_from; n < left; ++n) {
+        const int i = index(n);
+        b.shapes[i] = Ops::scan_plain(b.at[i], b.ends[i], b.numbers[i]);
+        read += b.shapes[i] == scanned::plain;
+    }
+    mode.suited += read;
+    if (refused == 0 && scanned_from == left) return true;
+    if constexpr (converts_eight<Ops>) {
+        if (read >= 8) return convert_in_eights<Ops>(b, index, left);
+    }
+    return false;
 }
 
 // Scans the `left` numbers index(0) to index(left - 1) with the scanners of the mode, in pairs
@@ -931,16 +951,7 @@ template <class Ops, class Index>
         }
     }
     if constexpr (reads_eight_plain<Ops> && !scans_pairs<Ops>) {
-        if (mode.split) {
-            int converted = 0;
-            j = read_plain_in_eights<Ops>(b, index, left, converted, read);
-            // All of them read so: nothing to scan, list or convert.
-            if (converted == left) {
-                mode.suited += converted;
-                return true;
-            }
-            read += converted;
-        }
+        if (mode.split) return read_plain_in_eights<Ops>(b, index, left, mode);
     }
     for (; j < left; ++j) {
         const int i = index(j);
