@@ -87,6 +87,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/avx2/divide_exactly.h"
 
+#include "kernels/x86/plain_lanes.h"
+
 #include "kernels/x86/avx2/plain_reader.h"
 
 // For the listing of short numbers apart, four at a time: for each mask of four lanes, the

@@ -5,8 +5,9 @@
 // the eight numbers' digits and points, from movemask, are the 32-bit lanes of one vector,
 // where the point's place, the count of digits and the checks are made for all eight at once;
 // the masks go in through general registers, as there (a vector load of words just stored
-// waits for the stores). Included by its file inside its target region, after
-// group_reader.h, exponent_tails.h and divide_exactly.h.
+// waits for the stores); plain_lanes.h makes them for both sets. Included by its file inside
+// its target region, after group_reader.h, exponent_tails.h, plain_lanes.h and
+// divide_exactly.h.
 
 // Each byte of x takes the one before it, byte 0 a zero: a shift of all 32 bytes by one place,
 // across the 128-bit lanes.
@@ -38,12 +39,6 @@
 // Reads 32 bytes before each end.
 [[gnu::always_inline]] inline bool read_eight_plain(const char* const* at, const char* const* ends,
                                                     double* values) noexcept {
-    const __m256i minus = leading_minus(at);
-    const auto length_of = [&](int i) { return static_cast<int>(ends[i] - at[i]); };
-    const __m256i length =
-        _mm256_setr_epi32(length_of(0), length_of(1), length_of(2), length_of(3), length_of(4),
-                          length_of(5), length_of(6), length_of(7));
-
     // The 32 bytes before each number's end, and the lane masks of their digits and points,
     // bit j for byte j, two numbers to a 64-bit word: the 32-bit lanes of the eight in order.
     __m256i x[8];
@@ -65,25 +60,16 @@
         digit_bits[h] = static_cast<long long>(digit_word);
         point_bits[h] = static_cast<long long>(point_word);
     }
-    // As the AVX-512 set's reader: its masks, checks and counts, lane for lane.
     const __m256i ones = _mm256_set1_epi32(-1);
-    const __m256i first = _mm256_sub_epi32(_mm256_set1_epi32(32), length);  // the first lane
-    const __m256i own = _mm256_sllv_epi32(ones, first);
-    const __m256i digits = _mm256_and_si256(
-        own, _mm256_setr_epi64x(digit_bits[0], digit_bits[1], digit_bits[2], digit_bits[3]));
-    const __m256i point = _mm256_and_si256(
-        own, _mm256_setr_epi64x(point_bits[0], point_bits[1], point_bits[2], point_bits[3]));
-    const __m256i sign = _mm256_sllv_epi32(_mm256_srli_epi32(minus, 31), first);
-    const __m256i no_point = _mm256_cmpeq_epi32(point, _mm256_setzero_si256());
-    const __m256i below_point = _mm256_add_epi32(point, ones);
-    // Every byte a digit, the point or the leading '-'; at most one point; 1 to 20 digits.
-    const __m256i stray = _mm256_or_si256(
-        _mm256_andnot_si256(_mm256_or_si256(_mm256_or_si256(digits, point), sign), own),
-        _mm256_and_si256(point, below_point));
-    const __m256i count =
-        _mm256_add_epi32(_mm256_add_epi32(length, minus), _mm256_andnot_si256(no_point, ones));
+    const plain_lanes lanes = plain_lanes_of(
+        at, ends, _mm256_setr_epi64x(digit_bits[0], digit_bits[1], digit_bits[2], digit_bits[3]),
+        _mm256_setr_epi64x(point_bits[0], point_bits[1], point_bits[2], point_bits[3]));
+    const __m256i point = lanes.point;
+    const __m256i no_point = lanes.no_point;
+    const __m256i count = lanes.count;
+    const __m256i minus = lanes.minus;
     const __m256i shaped =
-        _mm256_and_si256(_mm256_cmpeq_epi32(stray, _mm256_setzero_si256()),
+        _mm256_and_si256(_mm256_cmpeq_epi32(lanes.stray, _mm256_setzero_si256()),
                          _mm256_and_si256(_mm256_cmpgt_epi32(count, _mm256_setzero_si256()),
                                           _mm256_cmpgt_epi32(_mm256_set1_epi32(21), count)));
     // The digits after the point, 31 less the point's lane, the exponent of its bit as a

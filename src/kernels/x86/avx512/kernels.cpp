@@ -97,6 +97,8 @@ std::uint64_t count_newlines(const char* data, std::size_t size) noexcept {
 
 #include "kernels/x86/avx512/divide_exactly.h"
 
+#include "kernels/x86/plain_lanes.h"
+
 #include "kernels/x86/avx512/plain_reader.h"
 
 #include "kernels/x86/avx512/pairs_scanner.h"

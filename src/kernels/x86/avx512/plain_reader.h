@@ -2,7 +2,7 @@
 // as the pairs scanner places them: an optional '-', then 1 to 20 digits that fit 64 bits with at
 // most one point among them, and with `tails` a mantissa so before the exponent %e writes, e
 // or E, a sign and two digits. Included by its file inside its target region, after
-// group_reader.h, exponent_tails.h and divide_exactly.h.
+// group_reader.h, exponent_tails.h, plain_lanes.h and divide_exactly.h.
 //
 // Where the pairs scanner works out each number's masks from the bit masks of its bytes in
 // general registers, two numbers at a time, this reader makes them for the eight at once in the
@@ -32,11 +32,6 @@ template <bool tails>
     const char* end[8];
     for (int i = 0; i < 8; ++i)
         end[i] = ends[i] - 4 * ((with_tails >> i) & 1);
-    const __m256i minus = leading_minus(at);
-    const auto length_of = [&](int i) { return static_cast<int>(end[i] - at[i]); };
-    const __m256i length =
-        _mm256_setr_epi32(length_of(0), length_of(1), length_of(2), length_of(3), length_of(4),
-                          length_of(5), length_of(6), length_of(7));
 
     // The 32 bytes before each mantissa's end, two numbers to a vector, and the lane masks of
     // their digits and points, bit j for lane j of a number's 32 bytes: as 64-bit masks they
@@ -55,28 +50,20 @@ template <bool tails>
             _cvtmask64_u64(_mm512_cmpeq_epi8_mask(x[h], _mm512_set1_epi8('.'))));
     }
     const __m256i ones = _mm256_set1_epi32(-1);
-    const __m256i first = _mm256_sub_epi32(_mm256_set1_epi32(32), length);  // the first lane
-    const __m256i own = _mm256_sllv_epi32(ones, first);
-    const __m256i digits = _mm256_and_si256(
-        own, _mm256_setr_epi64x(digit_bits[0], digit_bits[1], digit_bits[2], digit_bits[3]));
-    const __m256i point = _mm256_and_si256(
-        own, _mm256_setr_epi64x(point_bits[0], point_bits[1], point_bits[2], point_bits[3]));
-    const __m256i sign = _mm256_sllv_epi32(_mm256_srli_epi32(minus, 31), first);
-    const __m256i no_point = _mm256_cmpeq_epi32(point, _mm256_setzero_si256());
-    const __m256i below_point = _mm256_add_epi32(point, ones);
-    // Every byte a digit, the point or the leading '-'; at most one point; 1 to 20 digits, so
-    // at most 22 bytes. (A number longer than 32 bytes has no lane of its own and so no digit.)
-    const __m256i stray = _mm256_or_si256(
-        _mm256_andnot_si256(_mm256_or_si256(_mm256_or_si256(digits, point), sign), own),
-        _mm256_and_si256(point, below_point));
-    const __m256i count =
-        _mm256_add_epi32(_mm256_add_epi32(length, minus), _mm256_andnot_si256(no_point, ones));
+    const plain_lanes lanes = plain_lanes_of(
+        at, end, _mm256_setr_epi64x(digit_bits[0], digit_bits[1], digit_bits[2], digit_bits[3]),
+        _mm256_setr_epi64x(point_bits[0], point_bits[1], point_bits[2], point_bits[3]));
+    const __m256i point = lanes.point;
+    const __m256i no_point = lanes.no_point;
+    const __m256i count = lanes.count;
+    const __m256i minus = lanes.minus;
     const __mmask8 shaped =
-        _mm256_cmpeq_epi32_mask(stray, _mm256_setzero_si256()) &
+        _mm256_cmpeq_epi32_mask(lanes.stray, _mm256_setzero_si256()) &
         _mm256_cmple_epu32_mask(_mm256_add_epi32(count, ones), _mm256_set1_epi32(19));
     // The lanes up to the point, none where there is none; the digits after it, 31 less the
     // point's lane, the exponent of its bit as a float; and the count's last lanes.
-    const __m256i squeeze = _mm256_andnot_si256(no_point, _mm256_xor_si256(point, below_point));
+    const __m256i squeeze =
+        _mm256_andnot_si256(no_point, _mm256_xor_si256(point, _mm256_add_epi32(point, ones)));
     const __m256i point_lane =
         _mm256_sub_epi32(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepu32_ps(point)), 23),
                          _mm256_set1_epi32(127));
